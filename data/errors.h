@@ -1,0 +1,85 @@
+#pragma once
+// Error classes of the data-access layer. Every failure of a session, transaction, cursor or
+// statement is raised as one of these.
+#include <stdexcept>
+#include <string>
+
+namespace vistrel::data {
+
+// General database error: the root of every error this layer raises.
+class EDatabaseError : public std::runtime_error {
+public:
+    explicit EDatabaseError(const std::string& message) : std::runtime_error(message) {}
+};
+
+class EIBError : public EDatabaseError {
+public:
+    EIBError(const std::string& message, long sqlCode, long ibErrorCode)
+        : EDatabaseError(message), m_sqlCode(sqlCode), m_ibErrorCode(ibErrorCode) {}
+    long SQLCode() const noexcept { return m_sqlCode; }
+    long IBErrorCode() const noexcept { return m_ibErrorCode; }
+
+private:
+    long m_sqlCode;
+    long m_ibErrorCode;
+};
+
+// Reported by the server or the client library through the status vector.
+class EIBInterBaseError : public EIBError {
+public:
+    using EIBError::EIBError;
+};
+
+// A server error whose SQL code is -551 (no permission).
+class EIBInterBaseRoleError : public EIBInterBaseError {
+public:
+    using EIBInterBaseError::EIBInterBaseError;
+};
+
+// Fixed messages of the session layer, found before reaching the server. The enumerator's value
+// is the error's SQLCode.
+enum class ClientError : long {
+    LibraryNotFound = 1,
+    UnknownServerType,
+    ServerTypeActive,
+    DatabaseNameMissing,
+    DatabaseOpen,
+    DatabaseClosed,
+    DPBConstantUnknown,
+    TransactionActive,
+    TransactionNotActive,
+    NoDatabasesInTransaction,
+    DatabaseNotAssigned,
+    TransactionNotAssigned,
+    EmptyQuery,
+    EmptySQLStatement,
+    DatasetOpen,
+    NoSelectForExec,
+    SQLParseError,
+    FieldNotFound,
+    StringTooLarge,
+    InvalidDataConversion,
+    SQLOpen,
+    NotPermitted,
+    DPBValueTooLong,
+    StatementNotPrepared,
+};
+
+class EIBClientError : public EIBError {
+public:
+    EIBClientError(ClientError code, const std::string& message)
+        : EIBError(message, static_cast<long>(code), 0), m_code(code) {}
+    ClientError code() const noexcept { return m_code; }
+
+private:
+    ClientError m_code;
+};
+
+// Raises the client error with its fixed text; %s in the text is replaced by arg.
+[[noreturn]] void raiseClientError(ClientError code, const std::string& arg = {});
+// Raises a client error with an already formatted text.
+[[noreturn]] void raiseClientErrorText(ClientError code, const std::string& text);
+// The fixed text of a client error (with its %s / %d placeholders).
+const char* clientErrorText(ClientError code);
+
+} // namespace vistrel::data

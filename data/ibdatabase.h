@@ -1,0 +1,187 @@
+#pragma once
+// Database sessions and transactions over the Firebird client library.
+#include "data/strings.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vistrel::data {
+
+class TIBTransaction;
+class TIBDatabase;
+
+namespace detail {
+struct DatabaseHandle;
+struct TransactionHandle;
+} // namespace detail
+
+// The platform's Firebird client library file name, loaded at run time.
+extern const char* const kClientLibraryName;
+
+// Objects bound to a session are told before it detaches and when it is destroyed.
+class DatabaseClient {
+public:
+    virtual void databaseDisconnecting() = 0;
+    virtual void databaseDestroyed() = 0;
+
+protected:
+    ~DatabaseClient() = default;
+};
+
+// Objects running in a transaction are told before it ends and when it is destroyed.
+class TransactionClient {
+public:
+    virtual void transactionEnding() = 0;
+    virtual void transactionDestroyed() = 0;
+
+protected:
+    ~TransactionClient() = default;
+};
+
+enum TTransactionAction { TARollback = 0, TACommit = 1, TARollbackRetaining = 2, TACommitRetaining = 3 };
+enum TAutoStopAction { saNone, saRollback, saCommit, saRollbackRetaining, saCommitRetaining };
+
+class TIBDatabase {
+public:
+    TIBDatabase();
+    ~TIBDatabase();
+    TIBDatabase(const TIBDatabase&) = delete;
+    TIBDatabase& operator=(const TIBDatabase&) = delete;
+
+    const std::string& DatabaseName() const noexcept { return m_databaseName; }
+    void setDatabaseName(const std::string& name);
+
+    TStringList& Params() noexcept { return m_params; }
+    const TStringList& Params() const noexcept { return m_params; }
+
+    bool LoginPrompt = false;
+    bool AllowStreamedConnected = true;
+
+    TIBTransaction* DefaultTransaction() const noexcept { return m_defaultTransaction; }
+    void setDefaultTransaction(TIBTransaction* tr);
+
+    const std::string& ServerType() const noexcept { return m_serverType; }
+    // Selects and loads the client library of a registered server type.
+    void setServerType(const std::string& type);
+
+    int SQLDialect() const noexcept { return m_sqlDialect; }
+    void setSQLDialect(int dialect) { m_sqlDialect = dialect; }
+
+    bool Connected() const noexcept;
+    // true attaches, false detaches (committing active transactions by their default action).
+    void setConnected(bool value);
+
+    // Database information requests (attached sessions only).
+    int dbSQLDialect();
+    int odsMajorVersion();
+
+    // Stored start-up state: remember being stored as connected, then attach in Loaded(),
+    // swallowing any failure.
+    void setStreamedConnected(bool value) { m_streamedConnected = value; }
+    bool streamedConnected() const noexcept { return m_streamedConnected; }
+    void Loaded();
+
+    // Closes the session by force: cursors closed, transactions ended, errors ignored.
+    void forceClose() noexcept;
+
+    const std::vector<TIBTransaction*>& transactions() const noexcept { return m_transactions; }
+    TIBTransaction* findDefaultTransaction() const;
+
+    // Internal plumbing of the data layer.
+    void addTransaction(TIBTransaction* tr);
+    void removeTransaction(TIBTransaction* tr);
+    void addClient(DatabaseClient* c);
+    void removeClient(DatabaseClient* c);
+    detail::DatabaseHandle& handle() { return *m_handle; }
+    void checkAttached() const;
+    // Throws the error for a failed client call; lostCodes chooses the codes that close the session.
+    [[noreturn]] void raiseStatus(const intptr_t* status, bool sessionCall);
+
+private:
+    void attach();
+    void detach();
+    void notifyDisconnecting();
+    std::string buildDPB() const;
+    int infoItem(unsigned char item, int missing);
+
+    std::string m_databaseName;
+    TStringList m_params;
+    TIBTransaction* m_defaultTransaction = nullptr;
+    std::string m_serverType;
+    int m_sqlDialect = 3;
+    bool m_streamedConnected = false;
+    bool m_paramsChanged = true;
+    std::string m_dpb;
+    std::unique_ptr<detail::DatabaseHandle> m_handle;
+    std::vector<TIBTransaction*> m_transactions;
+    std::vector<DatabaseClient*> m_clients;
+};
+
+class TIBTransaction {
+public:
+    TIBTransaction();
+    ~TIBTransaction();
+    TIBTransaction(const TIBTransaction&) = delete;
+    TIBTransaction& operator=(const TIBTransaction&) = delete;
+
+    TIBDatabase* DefaultDatabase() const noexcept { return m_defaultDatabase; }
+    void setDefaultDatabase(TIBDatabase* db);
+    // Further sessions of a multi-database transaction.
+    void AddDatabase(TIBDatabase* db);
+    void RemoveDatabase(TIBDatabase* db);
+    const std::vector<TIBDatabase*>& databases() const noexcept { return m_databases; }
+
+    TStringList& Params() noexcept { return m_params; }
+    TTransactionAction DefaultAction = TACommit;
+    TAutoStopAction AutoStopAction = saNone;
+    bool AllowAutoStart = true;
+
+    bool Active() const noexcept;
+    bool InTransaction() const noexcept { return Active(); }
+
+    void StartTransaction();
+    void Commit();
+    void Rollback();
+
+    // Starts the transaction for a cursor or statement that needs it.
+    void autoStart();
+    // Run after a cursor closes or a statement finishes; saNone does nothing.
+    void checkAutoStop();
+
+    // Ends the transaction by its DefaultAction without raising. When a commit is refused the
+    // transaction is rolled back and the commit's error is returned, so that the caller can
+    // report it: work that did not reach the database must not pass for done.
+    struct CommitFailure {
+        std::string message;
+        long sqlCode = 0;
+        long ibErrorCode = 0;
+    };
+    std::optional<CommitFailure> forceEnd() noexcept;
+
+    void setStreamedActive(bool value) { m_streamedActive = value; }
+    bool streamedActive() const noexcept { return m_streamedActive; }
+    bool autoStarted() const noexcept { return m_autoStarted; }
+
+    // Internal plumbing of the data layer.
+    void addClient(TransactionClient* c);
+    void removeClient(TransactionClient* c);
+    detail::TransactionHandle& handle() { return *m_handle; }
+    void checkActive() const;
+
+private:
+    void notifyEnding();
+    void endExplicit(bool commit);
+
+    TIBDatabase* m_defaultDatabase = nullptr;
+    std::vector<TIBDatabase*> m_databases;
+    TStringList m_params;
+    bool m_streamedActive = false;
+    bool m_autoStarted = false;
+    std::unique_ptr<detail::TransactionHandle> m_handle;
+    std::vector<TransactionClient*> m_clients;
+};
+
+} // namespace vistrel::data
