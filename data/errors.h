@@ -36,6 +36,12 @@ public:
     using EIBInterBaseError::EIBInterBaseError;
 };
 
+// A silent abort: ends a handler without any report.
+class EAbort : public std::exception {
+public:
+    const char* what() const noexcept override { return "Operation aborted"; }
+};
+
 // Fixed messages of the session layer, found before reaching the server. The enumerator's value
 // is the error's SQLCode.
 enum class ClientError : long {
