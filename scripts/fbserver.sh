@@ -72,8 +72,8 @@ random_password() {
 }
 
 random_free_port() {
-    local p i
-    for i in $(seq 1 50); do
+    local p
+    for _ in $(seq 1 50); do
         p=$((20000 + RANDOM % 12000))
         if ! port_accepts "$p"; then
             echo "$p"
@@ -102,7 +102,7 @@ launch_server() { # conf lock log
     (
         # Close descriptors inherited from the caller (a test runner's pipes) so that the
         # server never holds them open.
-        for fd in /proc/$BASHPID/fd/*; do
+        for fd in "/proc/$BASHPID/fd/"*; do
             fd="${fd##*/}"
             if ((fd > 2)); then
                 eval "exec $fd>&-" 2>/dev/null || true
@@ -115,15 +115,15 @@ launch_server() { # conf lock log
 }
 
 stop_pid() { # pid
-    local pid="$1" i
+    local pid="$1"
     kill -TERM "$pid" 2>/dev/null || return 0
-    for i in $(seq 1 50); do
+    for _ in $(seq 1 50); do
         kill -0 "$pid" 2>/dev/null || return 0
         sleep 0.1
     done
     echo "$ME: server $pid ignored SIGTERM; sending SIGKILL" >&2
     kill -KILL "$pid" 2>/dev/null || true
-    for i in $(seq 1 50); do
+    for _ in $(seq 1 50); do
         kill -0 "$pid" 2>/dev/null || return 0
         sleep 0.1
     done
@@ -167,8 +167,8 @@ CREATE OR ALTER USER SYSDBA PASSWORD '$password' USING PLUGIN Srp;
 COMMIT;
 EOF
 
-    local attempt pid="" chosen="" i
-    for attempt in 1 2 3 4 5 6 7 8; do
+    local pid="" chosen=""
+    for _ in 1 2 3 4 5 6 7 8; do
         if [[ -n "$port" ]]; then
             chosen="$port"
             port_accepts "$chosen" && die "port $chosen on 127.0.0.1 is already in use"
@@ -177,7 +177,7 @@ EOF
         fi
         write_conf "$conf" "$chosen"
         pid="$(launch_server "$conf" "$lock" "$log")"
-        for i in $(seq 1 200); do
+        for _ in $(seq 1 200); do
             if port_accepts "$chosen"; then
                 break 2
             fi
