@@ -1,6 +1,7 @@
 #pragma once
 // The direct-execution connection: a connection of its own to the target, used to execute whole
-// statement texts in explicitly started and committed transactions.
+// statement texts in explicitly started and committed transactions. It reaches the Firebird client
+// library directly: one attachment, SQL dialect 3, no connection character set.
 #include "data/strings.h"
 
 #include <cstdint>
@@ -24,6 +25,25 @@ struct TTransactionDesc {
     uint32_t CustomIsolation = 0;
 };
 
+// Fixed messages of the connection, raised as EDatabaseError.
+inline constexpr const char* kSQLConnectionClosedMessage =
+    "Cannot perform this operation on a closed connection";
+inline constexpr const char* kSQLConnectionNoTransactionMessage = "There is no active transaction";
+
+// Contract:
+// - Connecting resolves Params: for User_Name, Password and Database the last line of the name
+//   (letter case disregarded) wins; a non-empty effective user name or password is then written
+//   over the first line of its name. The attachment uses the effective values (an empty one is not
+//   replaced by an earlier line). Role is sent when not empty; the client library file is VendorLib,
+//   or the VendorLib line of Params when the property is empty.
+// - Transactions form a stack, newest on top. Commit walks it from the top: entries whose
+//   TransactionID differs are taken off the stack without ending them; they stay active on the
+//   server (and count as active) until the connection closes, which rolls them back.
+// - With KeepConnection false the connection closes itself when an operation ends a transaction
+//   and none is left active.
+// - A lost or shut-down attachment found by any call closes the connection (errors ignored) before
+//   the error is raised; the next StartTransaction or ExecuteDirect connects again.
+// - Closing rolls back every transaction still active, newest first, and never raises.
 class TSQLConnection {
 public:
     TSQLConnection();
@@ -38,21 +58,32 @@ public:
     // Setting it closes an open connection.
     void setConnectionName(const std::string& name);
     std::string DriverName = "Firebird";
+    // No login dialog exists in this layer; credentials always come from Params.
     bool LoginPrompt = false;
     bool KeepConnection = false;
     std::string VendorLib;
+    // Only names the entry function of a driver library; this connection needs none.
     std::string GetDriverFunc;
+    // Changes take effect at the next connect.
     TStringList& Params() noexcept { return m_params; }
+    const TStringList& Params() const noexcept { return m_params; }
 
+    // Connects first when closed.
     void StartTransaction(const TTransactionDesc& desc);
+    // Sends the text unchanged as one statement in the top transaction and returns the rows it
+    // inserted, updated or deleted. Connects first when closed. Without an active transaction the
+    // statement runs in a read-committed transaction of its own that is committed at once (rolled
+    // back when the statement fails). A failing statement leaves its transaction active.
     int ExecuteDirect(const std::string& sql);
     void Commit(const TTransactionDesc& desc);
 
+    // Transactions started and not yet ended: the stack plus the entries a Commit took off it.
     int activeTransactionCount() const noexcept;
-    // The user name, password and database the last connect resolved (for diagnostics/tests).
-    std::string effectiveValue(const std::string& name) const;
 
 private:
+    void connect();
+    void closeIfIdle() noexcept;
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     std::string m_connectionName;

@@ -1,0 +1,416 @@
+#include "data/sqlconnection.h"
+
+#include "data/detail/fbclient.h"
+#include "data/errors.h"
+#include "data/ibdatabase.h"
+
+#include <climits>
+#include <optional>
+#include <utility>
+
+namespace vistrel::data {
+namespace {
+
+using detail::FbApi;
+
+constexpr unsigned short kDialect = 3;
+
+// The parameter lines the connection is stored with. The first two only located a driver library
+// that this connection does not need; they are kept so that the list reads as stored.
+std::vector<std::string> storedParams() {
+    return {
+        "LibraryName=dbxfb.dll",
+        "GetDriverFunc=getSQLDriverINTERBASE",
+        std::string("VendorLib=") + kClientLibraryName,
+        "Database=database.fdb",
+        "User_Name=sysdba",
+        "Password=masterkey",
+        "Role=RoleName",
+        "MaxBlobSize=-1",
+        "LocaleCode=0000",
+        "IsolationLevel=ReadCommitted",
+        "SQLDialect=3",
+        "CommitRetain=true",
+        "WaitOnLocks=True",
+        "TrimChar=False",
+    };
+}
+
+bool failed(const ISC_STATUS* status) {
+    return status[0] == 1 && status[1] != 0;
+}
+
+// Codes after which the attachment is of no further use.
+bool lostConnection(const ISC_STATUS* status) {
+    for (ISC_STATUS code : {isc_lost_db_connection, isc_net_read_err, isc_net_write_err, isc_network_error,
+                            isc_att_shutdown, isc_shutdown}) {
+        if (detail::statusHas(status, code))
+            return true;
+    }
+    return false;
+}
+
+[[noreturn]] void throwStatusError(const detail::StatusError& e) {
+    if (e.sqlCode == -551)
+        throw EIBInterBaseRoleError(e.message, e.sqlCode, e.ibErrorCode);
+    throw EIBInterBaseError(e.message, e.sqlCode, e.ibErrorCode);
+}
+
+// Owner of an attachment handle: detaches on reset, errors ignored.
+class Attachment {
+public:
+    Attachment() = default;
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+    ~Attachment() { reset(); }
+
+    void reset() noexcept {
+        if (h != 0) {
+            ISC_STATUS_ARRAY status;
+            api->detach_database(status, &h);
+            h = 0;
+        }
+    }
+
+    const FbApi* api = nullptr;
+    isc_db_handle h = 0;
+};
+
+// Owner of a transaction handle: rolls back on reset, errors ignored. A successful commit zeroes
+// the handle, so nothing is left to roll back.
+class Transaction {
+public:
+    explicit Transaction(const FbApi& client) : api(&client) {}
+    Transaction(Transaction&& other) noexcept : api(other.api), h(std::exchange(other.h, 0)) {}
+    Transaction& operator=(Transaction&& other) noexcept {
+        if (this != &other) {
+            reset();
+            api = other.api;
+            h = std::exchange(other.h, 0);
+        }
+        return *this;
+    }
+    ~Transaction() { reset(); }
+
+    void reset() noexcept {
+        if (h != 0) {
+            ISC_STATUS_ARRAY status;
+            api->rollback_transaction(status, &h);
+            h = 0;
+        }
+    }
+
+    const FbApi* api;
+    isc_tr_handle h = 0;
+};
+
+// Owner of a statement handle: dropped on reset, errors ignored.
+class Statement {
+public:
+    explicit Statement(const FbApi& client) : api(&client) {}
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { reset(); }
+
+    void reset() noexcept {
+        if (h != 0) {
+            ISC_STATUS_ARRAY status;
+            api->dsql_free_statement(status, &h, DSQL_drop);
+            h = 0;
+        }
+    }
+
+    const FbApi* api;
+    isc_stmt_handle h = 0;
+};
+
+// Layout the client expects for each entry of a multi-database transaction start.
+struct TransactionElement {
+    isc_db_handle* database;
+    int tpbLength;
+    const char* tpb;
+};
+
+// Read committed takes the newest committed version of a record without waiting for concurrent
+// writers (rec_version). Firebird has no dirty read, so that level, the least strict available,
+// also serves for it; repeatable read is snapshot (concurrency) isolation.
+std::string transactionParameters(TTransIsolationLevel level) {
+    std::string tpb{static_cast<char>(isc_tpb_version3), static_cast<char>(isc_tpb_write),
+                    static_cast<char>(isc_tpb_wait)};
+    if (level == xilREPEATABLEREAD) {
+        tpb += static_cast<char>(isc_tpb_concurrency);
+    } else {
+        tpb += static_cast<char>(isc_tpb_read_committed);
+        tpb += static_cast<char>(isc_tpb_rec_version);
+    }
+    return tpb;
+}
+
+struct LineParts {
+    std::string name;
+    std::string value;
+};
+
+LineParts splitLine(const std::string& line) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos)
+        return {line, {}};
+    return {line.substr(0, eq), line.substr(eq + 1)};
+}
+
+// Value of the last line of that name, or empty.
+std::string lastValue(const std::vector<std::string>& lines, const std::string& name) {
+    std::string value;
+    for (const auto& line : lines) {
+        auto parts = splitLine(line);
+        if (equalsIgnoreCase(parts.name, name))
+            value = std::move(parts.value);
+    }
+    return value;
+}
+
+// Writes value over the first line of that name, keeping the line's own spelling of the name.
+void overwriteFirst(std::vector<std::string>& lines, const std::string& name, const std::string& value) {
+    for (auto& line : lines) {
+        auto parts = splitLine(line);
+        if (equalsIgnoreCase(parts.name, name)) {
+            line = parts.name + "=" + value;
+            return;
+        }
+    }
+}
+
+void addItem(std::string& dpb, char item, const std::string& name, const std::string& value) {
+    if (value.size() > 255)
+        raiseClientError(ClientError::DPBValueTooLong, name);
+    dpb += item;
+    dpb += static_cast<char>(value.size());
+    dpb += value;
+}
+
+// Rows inserted, updated or deleted, read from the answer to an isc_info_sql_records request.
+int recordCounts(const FbApi& api, const char* buffer, size_t size) {
+    const char* const limit = buffer + size;
+    if (size < 3 || buffer[0] != isc_info_sql_records)
+        return 0;
+    const char* p = buffer + 3;
+    const char* end = p + api.vax_integer(buffer + 1, 2);
+    if (end > limit)
+        end = limit;
+    long rows = 0;
+    while (p + 3 <= end && *p != isc_info_end) {
+        const char item = *p;
+        const long len = api.vax_integer(p + 1, 2);
+        if (len < 0 || p + 3 + len > end)
+            break;
+        const long count = api.vax_integer(p + 3, static_cast<short>(len));
+        if (item == isc_info_req_insert_count || item == isc_info_req_update_count ||
+            item == isc_info_req_delete_count)
+            rows += count;
+        p += 3 + len;
+    }
+    return static_cast<int>(rows);
+}
+
+} // namespace
+
+struct TSQLConnection::Impl {
+    struct Entry {
+        TTransactionDesc desc;
+        Transaction tr;
+    };
+
+    ~Impl() { close(); }
+
+    bool connected() const noexcept { return attachment.h != 0; }
+
+    // Rolls back every transaction still active, newest first, then detaches; never raises.
+    void close() noexcept {
+        while (!stack.empty())
+            stack.pop_back();
+        while (!offStack.empty())
+            offStack.pop_back();
+        attachment.reset();
+        attachment.api = nullptr;
+    }
+
+    // Raises the error of a failed call. A lost or shut-down attachment is closed first; the
+    // message is read before anything else touches the client.
+    [[noreturn]] void fail(const ISC_STATUS* status) {
+        const auto error = detail::interpretStatus(status);
+        if (lostConnection(status))
+            close();
+        throwStatusError(error);
+    }
+
+    Transaction begin(TTransIsolationLevel level) {
+        const FbApi& api = *attachment.api;
+        const std::string tpb = transactionParameters(level);
+        TransactionElement element{&attachment.h, static_cast<int>(tpb.size()), tpb.data()};
+        Transaction tr(api);
+        ISC_STATUS_ARRAY status;
+        if (api.start_multiple(status, &tr.h, 1, &element) != 0)
+            fail(status);
+        return tr;
+    }
+
+    Attachment attachment;
+    // Started transactions, newest last.
+    std::vector<Entry> stack;
+    // Transactions that a Commit took off the stack without ending them.
+    std::vector<Transaction> offStack;
+};
+
+TSQLConnection::TSQLConnection() : m_impl(std::make_unique<Impl>()) {
+    m_params.Assign(storedParams());
+}
+
+TSQLConnection::~TSQLConnection() = default;
+
+bool TSQLConnection::Connected() const noexcept {
+    return m_impl->connected();
+}
+
+void TSQLConnection::setConnected(bool value) {
+    if (value == Connected())
+        return;
+    if (value)
+        connect();
+    else
+        m_impl->close();
+}
+
+void TSQLConnection::setConnectionName(const std::string& name) {
+    m_impl->close();
+    m_connectionName = name;
+}
+
+int TSQLConnection::activeTransactionCount() const noexcept {
+    return static_cast<int>(m_impl->stack.size() + m_impl->offStack.size());
+}
+
+void TSQLConnection::connect() {
+    std::vector<std::string> lines = m_params.items();
+    const std::string user = lastValue(lines, "User_Name");
+    const std::string password = lastValue(lines, "Password");
+    const std::string database = lastValue(lines, "Database");
+    if (!user.empty() || !password.empty()) {
+        if (!user.empty())
+            overwriteFirst(lines, "User_Name", user);
+        if (!password.empty())
+            overwriteFirst(lines, "Password", password);
+        m_params.Assign(lines);
+    }
+
+    std::string library = VendorLib;
+    if (library.empty())
+        library = lastValue(lines, "VendorLib");
+    if (library.empty())
+        library = kClientLibraryName;
+    const FbApi& api = detail::loadClient(library);
+
+    std::string dpb(1, static_cast<char>(isc_dpb_version1));
+    if (!user.empty())
+        addItem(dpb, isc_dpb_user_name, "User_Name", user);
+    if (!password.empty())
+        addItem(dpb, isc_dpb_password, "Password", password);
+    const std::string role = lastValue(lines, "Role");
+    if (!role.empty())
+        addItem(dpb, isc_dpb_sql_role_name, "Role", role);
+
+    Attachment& attachment = m_impl->attachment;
+    attachment.api = &api;
+    ISC_STATUS_ARRAY status;
+    if (api.attach_database(status, 0, database.c_str(), &attachment.h, static_cast<short>(dpb.size()),
+                            dpb.data()) != 0) {
+        attachment.h = 0;
+        attachment.api = nullptr;
+        detail::raiseStatusError(status);
+    }
+}
+
+void TSQLConnection::closeIfIdle() noexcept {
+    if (!KeepConnection && activeTransactionCount() == 0)
+        m_impl->close();
+}
+
+void TSQLConnection::StartTransaction(const TTransactionDesc& desc) {
+    if (!Connected())
+        connect();
+    if (!Connected())
+        throw EDatabaseError(kSQLConnectionClosedMessage);
+    Transaction tr = m_impl->begin(desc.IsolationLevel);
+    m_impl->stack.push_back({desc, std::move(tr)});
+}
+
+int TSQLConnection::ExecuteDirect(const std::string& sql) {
+    if (!Connected())
+        connect();
+    Impl& impl = *m_impl;
+    const FbApi& api = *impl.attachment.api;
+
+    // Without a transaction of the caller's the statement runs in one of its own.
+    std::optional<Transaction> own;
+    if (impl.stack.empty())
+        own.emplace(impl.begin(xilREADCOMMITTED));
+    isc_tr_handle* tr = own ? &own->h : &impl.stack.back().tr.h;
+
+    Statement st(api);
+    ISC_STATUS_ARRAY status;
+    auto check = [&](ISC_STATUS result) {
+        if (result == 0)
+            return;
+        const auto error = detail::interpretStatus(status);
+        const bool lost = lostConnection(status);
+        st.reset();
+        own.reset();
+        if (lost)
+            impl.close();
+        throwStatusError(error);
+    };
+
+    check(api.dsql_allocate_statement(status, &impl.attachment.h, &st.h));
+    // The length argument is 16 bits wide; a longer text goes zero-terminated rather than cut.
+    const auto length = sql.size() <= USHRT_MAX ? static_cast<unsigned short>(sql.size()) : 0;
+    check(api.dsql_prepare(status, tr, &st.h, length, sql.c_str(), kDialect, nullptr));
+    check(api.dsql_execute(status, tr, &st.h, 1, nullptr));
+    const char items[] = {isc_info_sql_records, isc_info_end};
+    char answer[128] = {};
+    check(api.dsql_sql_info(status, &st.h, sizeof items, items, sizeof answer, answer));
+    const int rows = recordCounts(api, answer, sizeof answer);
+    st.reset();
+
+    if (own) {
+        check(api.commit_transaction(status, &own->h));
+        own.reset();
+        closeIfIdle();
+    }
+    return rows;
+}
+
+void TSQLConnection::Commit(const TTransactionDesc& desc) {
+    if (activeTransactionCount() == 0)
+        throw EDatabaseError(kSQLConnectionNoTransactionMessage);
+    if (!Connected())
+        throw EDatabaseError(kSQLConnectionClosedMessage);
+
+    auto& stack = m_impl->stack;
+    size_t match = stack.size();
+    while (match > 0 && stack[match - 1].desc.TransactionID != desc.TransactionID)
+        --match;
+    // No transaction of that ID: nothing is taken off the stack and nothing is reported as committed.
+    if (match == 0)
+        throw EDatabaseError(kSQLConnectionNoTransactionMessage);
+    --match;
+
+    ISC_STATUS_ARRAY status;
+    if (m_impl->attachment.api->commit_transaction(status, &stack[match].tr.h) != 0)
+        m_impl->fail(status);
+
+    for (size_t i = match + 1; i < stack.size(); ++i)
+        m_impl->offStack.push_back(std::move(stack[i].tr));
+    stack.erase(stack.begin() + static_cast<std::ptrdiff_t>(match), stack.end());
+    closeIfIdle();
+}
+
+} // namespace vistrel::data
