@@ -69,6 +69,7 @@ enum class ClientError : long {
     NotPermitted,
     DPBValueTooLong,
     StatementNotPrepared,
+    TPBConstantUnknown,
 };
 
 class EIBClientError : public EIBError {

@@ -1,5 +1,6 @@
 #pragma once
 // Buffered cursors (TIBDataSet) and queries (TIBQuery).
+#include "data/errors.h"
 #include "data/ibdatabase.h"
 #include "data/ibsql.h"
 #include "data/strings.h"
@@ -13,18 +14,18 @@
 namespace vistrel::data {
 
 enum class TFieldType {
-    String,     // CHAR (fixed) or VARCHAR
+    String, // CHAR (fixed) or VARCHAR
     Smallint,
     Integer,
     Largeint,
-    BCD,        // scaled integer
+    BCD, // scaled integer
     Float,
     Date,
     Time,
     DateTime,
     Boolean,
-    Memo,       // text blob
-    Blob,       // other blob
+    Memo, // text blob
+    Blob, // other blob
 };
 
 // A value as a variant: null, text, integer or floating point.
@@ -32,7 +33,7 @@ using TVariant = std::variant<std::monostate, std::string, int64_t, double, bool
 
 struct FieldValue {
     bool null = true;
-    std::string text;  // text, blob bytes, or the rendering of other kinds
+    std::string text; // text, blob bytes, or the rendering of other kinds
     int64_t integer = 0;
     double real = 0.0;
 };
@@ -71,7 +72,7 @@ private:
 // Told when a cursor opens, closes, fetches rows or moves, so that a grid can follow it.
 class DataSetObserver {
 public:
-    virtual void dataSetChanged() = 0;       // opened, closed, statement changed
+    virtual void dataSetChanged() = 0; // opened, closed, statement changed
     virtual void rowsFetched(int first, int last) = 0;
     virtual void currentRowChanged(int row) = 0;
     virtual void dataSetDestroyed() = 0;

@@ -1,0 +1,141 @@
+#include "data/detail/fbclient.h"
+#include "data/errors.h"
+#include "data/ibdatabase.h"
+
+#include <dlfcn.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace vistrel::data {
+
+#ifdef _WIN32
+const char* const kClientLibraryName = "fbclient.dll";
+#else
+const char* const kClientLibraryName = "libfbclient.so.2";
+#endif
+
+namespace detail {
+namespace {
+
+struct Loaded {
+    void* module = nullptr;
+    FbApi api{};
+};
+
+std::string& libraryNameSetting() {
+    static std::string name = kClientLibraryName;
+    return name;
+}
+
+template <typename F> void bind(void* module, F& target, const char* symbol, bool& ok) {
+    void* p = dlsym(module, symbol);
+    if (!p)
+        ok = false;
+    target = reinterpret_cast<F>(p);
+}
+
+} // namespace
+
+const FbApi& loadClient(const std::string& libraryName) {
+    // Loaded once for the whole program and never unloaded: handles of the library stay valid
+    // until the process ends.
+    static std::mutex mutex;
+    static std::map<std::string, std::unique_ptr<Loaded>> loaded;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = loaded.find(libraryName);
+    if (it != loaded.end())
+        return it->second->api;
+    void* module = dlopen(libraryName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module)
+        raiseClientError(ClientError::LibraryNotFound, libraryName);
+    auto entry = std::make_unique<Loaded>();
+    entry->module = module;
+    bool ok = true;
+    FbApi& a = entry->api;
+    bind(module, a.attach_database, "isc_attach_database", ok);
+    bind(module, a.detach_database, "isc_detach_database", ok);
+    bind(module, a.start_multiple, "isc_start_multiple", ok);
+    bind(module, a.commit_transaction, "isc_commit_transaction", ok);
+    bind(module, a.rollback_transaction, "isc_rollback_transaction", ok);
+    bind(module, a.database_info, "isc_database_info", ok);
+    bind(module, a.dsql_allocate_statement, "isc_dsql_allocate_statement", ok);
+    bind(module, a.dsql_prepare, "isc_dsql_prepare", ok);
+    bind(module, a.dsql_describe, "isc_dsql_describe", ok);
+    bind(module, a.dsql_describe_bind, "isc_dsql_describe_bind", ok);
+    bind(module, a.dsql_execute, "isc_dsql_execute", ok);
+    bind(module, a.dsql_execute2, "isc_dsql_execute2", ok);
+    bind(module, a.dsql_execute_immediate, "isc_dsql_execute_immediate", ok);
+    bind(module, a.dsql_fetch, "isc_dsql_fetch", ok);
+    bind(module, a.dsql_free_statement, "isc_dsql_free_statement", ok);
+    bind(module, a.dsql_sql_info, "isc_dsql_sql_info", ok);
+    bind(module, a.open_blob2, "isc_open_blob2", ok);
+    bind(module, a.get_segment, "isc_get_segment", ok);
+    bind(module, a.close_blob, "isc_close_blob", ok);
+    bind(module, a.cancel_blob, "isc_cancel_blob", ok);
+    bind(module, a.sqlcode, "isc_sqlcode", ok);
+    bind(module, a.vax_integer, "isc_vax_integer", ok);
+    bind(module, a.interpret, "fb_interpret", ok);
+    if (!ok) {
+        dlclose(module);
+        raiseClientError(ClientError::LibraryNotFound, libraryName);
+    }
+    const FbApi& result = entry->api;
+    loaded.emplace(libraryName, std::move(entry));
+    return result;
+}
+
+void setClientLibraryName(const std::string& name) {
+    libraryNameSetting() = name;
+}
+const std::string& clientLibraryName() {
+    return libraryNameSetting();
+}
+
+const FbApi& api() {
+    return loadClient(libraryNameSetting());
+}
+
+StatusError interpretStatus(const ISC_STATUS* status) {
+    const FbApi& a = api();
+    StatusError err{{}, a.sqlcode(status), status[1]};
+    const ISC_STATUS* p = status;
+    char buffer[1024];
+    while (a.interpret(buffer, sizeof buffer, &p) > 0) {
+        if (!err.message.empty() && err.message.back() != '\n')
+            err.message += "\r\n";
+        err.message += buffer;
+    }
+    return err;
+}
+
+bool statusHas(const ISC_STATUS* status, ISC_STATUS code) {
+    // Walk the clusters of the vector: each is a kind followed by its argument(s).
+    const ISC_STATUS* p = status;
+    if (p[0] != isc_arg_gds)
+        return false;
+    while (*p != isc_arg_end) {
+        ISC_STATUS kind = *p++;
+        if (kind == isc_arg_gds) {
+            if (*p == code)
+                return true;
+            ++p;
+        } else if (kind == isc_arg_cstring) {
+            p += 2;
+        } else {
+            ++p;
+        }
+    }
+    return false;
+}
+
+void raiseStatusError(const ISC_STATUS* status) {
+    StatusError e = interpretStatus(status);
+    if (e.sqlCode == -551)
+        throw EIBInterBaseRoleError(e.message, e.sqlCode, e.ibErrorCode);
+    throw EIBInterBaseError(e.message, e.sqlCode, e.ibErrorCode);
+}
+
+} // namespace detail
+} // namespace vistrel::data

@@ -1,0 +1,474 @@
+#include "data/ibdatabase.h"
+
+#include "data/detail/fbclient.h"
+#include "data/errors.h"
+
+#include <algorithm>
+#include <map>
+
+namespace vistrel::data {
+
+using detail::api;
+
+namespace {
+
+constexpr ISC_STATUS kLostConnection = 335544741;
+constexpr ISC_STATUS kNetReadError = 335544726;
+constexpr ISC_STATUS kNetWriteError = 335544727;
+
+// Parameter names a session accepts in Params, with their parameter-block items.
+const std::map<std::string, unsigned char>& dpbNames() {
+    static const std::map<std::string, unsigned char> names = {
+        {"user_name", isc_dpb_user_name},
+        {"password", isc_dpb_password},
+        {"sql_role_name", isc_dpb_sql_role_name},
+        {"lc_ctype", isc_dpb_lc_ctype},
+    };
+    return names;
+}
+
+bool knownServerType(const std::string& type) {
+    return equalsIgnoreCase(type, "IBServer");
+}
+
+template <typename T> void eraseOne(std::vector<T*>& v, T* p) {
+    v.erase(std::remove(v.begin(), v.end(), p), v.end());
+}
+
+template <typename T> bool contains(const std::vector<T*>& v, T* p) {
+    return std::find(v.begin(), v.end(), p) != v.end();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TIBDatabase
+
+TIBDatabase::TIBDatabase() : m_handle(std::make_unique<detail::DatabaseHandle>()) {
+    m_params.OnChanging = [this] {
+        if (Connected())
+            raiseClientError(ClientError::DatabaseOpen);
+    };
+    m_params.OnChange = [this] { m_paramsChanged = true; };
+}
+
+TIBDatabase::~TIBDatabase() {
+    forceClose();
+    for (auto* c : std::vector<DatabaseClient*>(m_clients))
+        c->databaseDestroyed();
+    for (auto* t : std::vector<TIBTransaction*>(m_transactions))
+        t->RemoveDatabase(this);
+}
+
+void TIBDatabase::setDatabaseName(const std::string& name) {
+    if (Connected())
+        raiseClientError(ClientError::DatabaseOpen);
+    m_databaseName = name;
+}
+
+void TIBDatabase::setDefaultTransaction(TIBTransaction* tr) {
+    m_defaultTransaction = tr;
+    if (tr && !contains(m_transactions, tr))
+        tr->AddDatabase(this);
+}
+
+void TIBDatabase::setServerType(const std::string& type) {
+    if (equalsIgnoreCase(type, m_serverType) && !m_serverType.empty())
+        return;
+    if (Connected())
+        raiseClientError(ClientError::ServerTypeActive);
+    if (!knownServerType(type))
+        raiseClientError(ClientError::UnknownServerType, type);
+    api(); // loads the client library once for the program
+    m_serverType = "IBServer";
+}
+
+bool TIBDatabase::Connected() const noexcept {
+    return m_handle->h != 0;
+}
+
+void TIBDatabase::setConnected(bool value) {
+    if (value == Connected())
+        return;
+    if (value)
+        attach();
+    else
+        detach();
+}
+
+TIBTransaction* TIBDatabase::findDefaultTransaction() const {
+    if (m_defaultTransaction)
+        return m_defaultTransaction;
+    for (auto* t : m_transactions)
+        if (t->DefaultDatabase() == this)
+            return t;
+    return nullptr;
+}
+
+void TIBDatabase::addTransaction(TIBTransaction* tr) {
+    if (!contains(m_transactions, tr))
+        m_transactions.push_back(tr);
+}
+
+void TIBDatabase::removeTransaction(TIBTransaction* tr) {
+    eraseOne(m_transactions, tr);
+    if (m_defaultTransaction == tr)
+        m_defaultTransaction = nullptr;
+}
+
+void TIBDatabase::addClient(DatabaseClient* c) {
+    if (!contains(m_clients, c))
+        m_clients.push_back(c);
+}
+
+void TIBDatabase::removeClient(DatabaseClient* c) {
+    eraseOne(m_clients, c);
+}
+
+void TIBDatabase::checkAttached() const {
+    if (!Connected())
+        raiseClientError(ClientError::DatabaseClosed);
+}
+
+std::string TIBDatabase::buildDPB() const {
+    std::string dpb(1, static_cast<char>(isc_dpb_version1));
+    for (const auto& line : m_params.items()) {
+        if (trim(line).empty())
+            continue;
+        auto eq = line.find('=');
+        std::string name = lowerAscii(trim(eq == std::string::npos ? line : line.substr(0, eq)));
+        if (name.rfind("isc_dpb_", 0) == 0)
+            name = name.substr(8);
+        std::string value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
+        auto it = dpbNames().find(name);
+        if (it == dpbNames().end())
+            raiseClientError(ClientError::DPBConstantUnknown, name);
+        // A text item holds at most 255 bytes; a longer value is refused rather than cut.
+        if (value.size() > 255)
+            raiseClientError(ClientError::DPBValueTooLong, name);
+        dpb += static_cast<char>(it->second);
+        dpb += static_cast<char>(value.size());
+        dpb += value;
+    }
+    return dpb;
+}
+
+void TIBDatabase::attach() {
+    if (m_serverType.empty())
+        setServerType("IBServer");
+    if (Connected())
+        raiseClientError(ClientError::DatabaseOpen);
+    if (m_databaseName.empty())
+        raiseClientError(ClientError::DatabaseNameMissing);
+    if (m_paramsChanged) {
+        m_dpb = buildDPB();
+        m_paramsChanged = false;
+    }
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle h = 0;
+    if (api().attach_database(status, 0, m_databaseName.c_str(), &h, static_cast<short>(m_dpb.size()),
+                              m_dpb.data()))
+        detail::raiseStatusError(status);
+    m_handle->h = h;
+    int dialect = 1;
+    try {
+        dialect = infoItem(isc_info_db_sql_dialect, 1);
+    } catch (...) {
+        forceClose();
+        throw;
+    }
+    if (dialect < m_sqlDialect)
+        m_sqlDialect = dialect;
+}
+
+void TIBDatabase::notifyDisconnecting() {
+    for (auto* c : std::vector<DatabaseClient*>(m_clients))
+        if (contains(m_clients, c))
+            c->databaseDisconnecting();
+}
+
+void TIBDatabase::detach() {
+    notifyDisconnecting();
+    std::optional<TIBTransaction::CommitFailure> commitFailure;
+    for (auto* t : std::vector<TIBTransaction*>(m_transactions)) {
+        if (t->Active()) {
+            auto f = t->forceEnd();
+            if (f && !commitFailure)
+                commitFailure = f;
+        }
+    }
+    ISC_STATUS_ARRAY status{};
+    if (api().detach_database(status, &m_handle->h)) {
+        detail::StatusError e = detail::interpretStatus(status);
+        forceClose();
+        if (e.sqlCode == -551)
+            throw EIBInterBaseRoleError(e.message, e.sqlCode, e.ibErrorCode);
+        throw EIBInterBaseError(e.message, e.sqlCode, e.ibErrorCode);
+    }
+    m_handle->h = 0;
+    if (commitFailure)
+        throw EIBInterBaseError(commitFailure->message, commitFailure->sqlCode, commitFailure->ibErrorCode);
+}
+
+void TIBDatabase::forceClose() noexcept {
+    if (!Connected())
+        return;
+    try {
+        notifyDisconnecting();
+    } catch (...) {
+    }
+    for (auto* t : std::vector<TIBTransaction*>(m_transactions))
+        if (t->Active())
+            (void)t->forceEnd();
+    try {
+        ISC_STATUS_ARRAY status{};
+        if (api().detach_database(status, &m_handle->h)) {
+            // The attachment is gone or broken; the handle is dropped either way.
+        }
+    } catch (...) {
+    }
+    m_handle->h = 0;
+}
+
+void TIBDatabase::raiseStatus(const intptr_t* status, bool sessionCall) {
+    const ISC_STATUS* s = reinterpret_cast<const ISC_STATUS*>(status);
+    detail::StatusError e = detail::interpretStatus(s);
+    bool lost =
+        detail::statusHas(s, kLostConnection) ||
+        (sessionCall && (detail::statusHas(s, kNetReadError) || detail::statusHas(s, kNetWriteError)));
+    if (lost)
+        forceClose();
+    if (e.sqlCode == -551)
+        throw EIBInterBaseRoleError(e.message, e.sqlCode, e.ibErrorCode);
+    throw EIBInterBaseError(e.message, e.sqlCode, e.ibErrorCode);
+}
+
+int TIBDatabase::infoItem(unsigned char item, int missing) {
+    checkAttached();
+    char items[] = {static_cast<char>(item), static_cast<char>(isc_info_end)};
+    char buffer[64] = {};
+    ISC_STATUS_ARRAY status{};
+    if (api().database_info(status, &m_handle->h, sizeof items, items, sizeof buffer, buffer))
+        raiseStatus(reinterpret_cast<const intptr_t*>(status), true);
+    const char* p = buffer;
+    while (p < buffer + sizeof buffer && *p != isc_info_end) {
+        unsigned char code = static_cast<unsigned char>(*p++);
+        short len = static_cast<short>(api().vax_integer(p, 2));
+        p += 2;
+        if (code == item)
+            return static_cast<int>(api().vax_integer(p, len));
+        p += len;
+    }
+    return missing;
+}
+
+int TIBDatabase::dbSQLDialect() {
+    return infoItem(isc_info_db_sql_dialect, 1);
+}
+
+int TIBDatabase::odsMajorVersion() {
+    return infoItem(isc_info_ods_version, 0);
+}
+
+void TIBDatabase::Loaded() {
+    if (!m_streamedConnected || !AllowStreamedConnected)
+        return;
+    try {
+        setConnected(true);
+        for (auto* t : std::vector<TIBTransaction*>(m_transactions))
+            if (t->streamedActive() && !t->Active())
+                t->StartTransaction();
+    } catch (...) {
+        // The stored start-up attach is best effort: a failure leaves the session detached.
+    }
+}
+
+// ---------------------------------------------------------------- TIBTransaction
+
+TIBTransaction::TIBTransaction() : m_handle(std::make_unique<detail::TransactionHandle>()) {}
+
+TIBTransaction::~TIBTransaction() {
+    if (Active())
+        (void)forceEnd();
+    for (auto* c : std::vector<TransactionClient*>(m_clients))
+        c->transactionDestroyed();
+    for (auto* db : std::vector<TIBDatabase*>(m_databases))
+        db->removeTransaction(this);
+}
+
+void TIBTransaction::setDefaultDatabase(TIBDatabase* db) {
+    if (m_defaultDatabase == db)
+        return;
+    if (m_defaultDatabase)
+        RemoveDatabase(m_defaultDatabase);
+    m_defaultDatabase = db;
+    if (db)
+        AddDatabase(db);
+}
+
+void TIBTransaction::AddDatabase(TIBDatabase* db) {
+    if (!contains(m_databases, db))
+        m_databases.push_back(db);
+    db->addTransaction(this);
+    if (!m_defaultDatabase)
+        m_defaultDatabase = db;
+}
+
+void TIBTransaction::RemoveDatabase(TIBDatabase* db) {
+    eraseOne(m_databases, db);
+    db->removeTransaction(this);
+    if (m_defaultDatabase == db)
+        m_defaultDatabase = m_databases.empty() ? nullptr : m_databases.front();
+}
+
+bool TIBTransaction::Active() const noexcept {
+    return m_handle->h != 0;
+}
+
+void TIBTransaction::checkActive() const {
+    if (!Active())
+        raiseClientError(ClientError::TransactionNotActive);
+}
+
+void TIBTransaction::addClient(TransactionClient* c) {
+    if (!contains(m_clients, c))
+        m_clients.push_back(c);
+}
+
+void TIBTransaction::removeClient(TransactionClient* c) {
+    eraseOne(m_clients, c);
+}
+
+void TIBTransaction::notifyEnding() {
+    for (auto* c : std::vector<TransactionClient*>(m_clients))
+        if (contains(m_clients, c))
+            c->transactionEnding();
+}
+
+namespace {
+std::string buildTPB(const TStringList& params) {
+    static const std::map<std::string, char> names = {
+        {"consistency", isc_tpb_consistency},
+        {"concurrency", isc_tpb_concurrency},
+        {"read_committed", isc_tpb_read_committed},
+        {"rec_version", isc_tpb_rec_version},
+        {"no_rec_version", isc_tpb_no_rec_version},
+        {"wait", isc_tpb_wait},
+        {"nowait", isc_tpb_nowait},
+        {"read", isc_tpb_read},
+        {"write", isc_tpb_write},
+    };
+    std::string tpb;
+    for (const auto& line : params.items()) {
+        std::string name = lowerAscii(trim(line));
+        if (name.empty())
+            continue;
+        if (name.rfind("isc_tpb_", 0) == 0)
+            name = name.substr(8);
+        auto it = names.find(name);
+        if (it == names.end())
+            raiseClientError(ClientError::TPBConstantUnknown, name);
+        tpb += it->second;
+    }
+    if (!tpb.empty())
+        tpb.insert(tpb.begin(), static_cast<char>(isc_tpb_version3));
+    return tpb;
+}
+} // namespace
+
+void TIBTransaction::StartTransaction() {
+    if (Active())
+        raiseClientError(ClientError::TransactionActive);
+    if (m_databases.empty())
+        raiseClientError(ClientError::NoDatabasesInTransaction);
+    for (auto* db : m_databases) {
+        if (!db->Connected()) {
+            if (db->streamedConnected())
+                db->setConnected(true);
+            else
+                raiseClientError(ClientError::DatabaseClosed);
+        }
+    }
+    std::string tpb = buildTPB(m_params);
+    // Transaction existence block entry, as the client's multi-database start reads it.
+    struct TransactionExistenceBlock {
+        isc_db_handle* db_ptr;
+        long tpb_len;
+        char* tpb_ptr;
+    };
+    std::vector<TransactionExistenceBlock> teb(m_databases.size());
+    for (size_t i = 0; i < m_databases.size(); ++i) {
+        teb[i].db_ptr = &m_databases[i]->handle().h;
+        teb[i].tpb_len = static_cast<long>(tpb.size());
+        teb[i].tpb_ptr = tpb.empty() ? nullptr : tpb.data();
+    }
+    ISC_STATUS_ARRAY status{};
+    isc_tr_handle h = 0;
+    if (api().start_multiple(status, &h, static_cast<short>(teb.size()), teb.data()))
+        m_databases.front()->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+    m_handle->h = h;
+    m_autoStarted = false;
+}
+
+void TIBTransaction::autoStart() {
+    if (Active())
+        return;
+    if (!AllowAutoStart)
+        raiseClientError(ClientError::TransactionNotActive);
+    StartTransaction();
+    m_autoStarted = true;
+}
+
+void TIBTransaction::checkAutoStop() {
+    // saNone: closing a cursor or finishing a statement never ends the transaction.
+}
+
+void TIBTransaction::endExplicit(bool commit) {
+    checkActive();
+    notifyEnding();
+    ISC_STATUS_ARRAY status{};
+    ISC_STATUS rc = commit ? api().commit_transaction(status, &m_handle->h)
+                           : api().rollback_transaction(status, &m_handle->h);
+    if (rc) {
+        if (m_defaultDatabase)
+            m_defaultDatabase->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+        detail::raiseStatusError(status);
+    }
+    m_handle->h = 0;
+    m_autoStarted = false;
+}
+
+void TIBTransaction::Commit() {
+    endExplicit(true);
+}
+
+void TIBTransaction::Rollback() {
+    endExplicit(false);
+}
+
+std::optional<TIBTransaction::CommitFailure> TIBTransaction::forceEnd() noexcept {
+    if (!Active())
+        return std::nullopt;
+    std::optional<CommitFailure> failure;
+    try {
+        notifyEnding();
+    } catch (...) {
+    }
+    try {
+        ISC_STATUS_ARRAY status{};
+        bool commit = DefaultAction == TACommit || DefaultAction == TACommitRetaining;
+        if (commit && api().commit_transaction(status, &m_handle->h)) {
+            detail::StatusError e = detail::interpretStatus(status);
+            failure = CommitFailure{e.message, e.sqlCode, e.ibErrorCode};
+            ISC_STATUS_ARRAY status2{};
+            api().rollback_transaction(status2, &m_handle->h);
+        } else if (!commit) {
+            api().rollback_transaction(status, &m_handle->h);
+        }
+    } catch (...) {
+    }
+    m_handle->h = 0;
+    m_autoStarted = false;
+    return failure;
+}
+
+} // namespace vistrel::data
