@@ -1,0 +1,94 @@
+#include "sync/runframe.h"
+
+#include "data/errors.h"
+#include "data/ibdatabase.h"
+#include "data/ibdataset.h"
+#include "data/strings.h"
+
+#include <memory>
+
+namespace vistrel::sync {
+
+const char* const kGuardMessage =
+    "Atenção \r É impossivel fazer uma comparação com bancos diferentes, por favor verifique as conexões!";
+const char* const kClosingBanner = "-------------------------Fim-----------------------------------------";
+const char* const kProcessConcluded = "Processo concluido!";
+const char* const kProcessFinished = "Processo finalizado!";
+
+void sameNameGuard(ProcessHost& host) {
+    if (data::trim(host.xbanco()) != data::trim(host.xbanco2())) {
+        host.showMessage(kGuardMessage);
+        throw data::EAbort();
+    }
+}
+
+namespace {
+data::TIBDataSet& newCursor(ProcessHost& host, data::TIBDatabase& db) {
+    auto cursor = std::make_unique<data::TIBDataSet>();
+    cursor->setDatabase(&db);
+    return *host.keepCursor(std::move(cursor));
+}
+} // namespace
+
+data::TIBDataSet& newSourceCursor(ProcessHost& host) {
+    return newCursor(host, host.IBDatabase1());
+}
+
+data::TIBDataSet& newTargetCursor(ProcessHost& host) {
+    return newCursor(host, host.IBDatabase2());
+}
+
+void openWith(data::TIBDataSet& cursor, const std::string& line) {
+    cursor.SelectSQL().Clear();
+    cursor.SelectSQL().Add(line);
+    cursor.Open();
+}
+
+std::string literalName(const std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out;
+}
+
+std::string removeText(const std::string& text, const std::string& what) {
+    return data::replaceAllIgnoreCase(text, what, "");
+}
+
+std::string createOrAlter(const std::string& text) {
+    static const std::string kCreate = "CREATE";
+    size_t pos = 0;
+    while (pos < text.size()) {
+        if (text.compare(pos, kCreate.size(), kCreate) == 0) {
+            const size_t after = pos + kCreate.size();
+            const bool wordEnds = after >= text.size() || text[after] == ' ' || text[after] == '\r' ||
+                                  text[after] == '\n' || text[after] == '\t';
+            if (wordEnds)
+                return text.substr(0, pos) + "CREATE OR ALTER" + text.substr(after);
+        }
+        size_t nl = text.find('\n', pos);
+        if (nl == std::string::npos)
+            break;
+        pos = nl + 1;
+    }
+    return text;
+}
+
+data::TIBDataSet& newStatementCursor(ProcessHost& host, const std::string& text) {
+    data::TIBDataSet& cursor = newTargetCursor(host);
+    cursor.ParamCheck = false;
+    cursor.SelectSQL().Clear();
+    cursor.SelectSQL().Add(text);
+    return cursor;
+}
+
+void targetReconnect(ProcessHost& host) {
+    host.IBDatabase2().setConnected(false);
+    host.IBDatabase2().setConnected(true);
+}
+
+} // namespace vistrel::sync

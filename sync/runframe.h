@@ -1,0 +1,47 @@
+#pragma once
+// What the processes share: the same-name guard, the cursors of a run, the text rewrites of
+// extracted DDL, the statement cursor and the target reconnect.
+#include "sync/processhost.h"
+
+#include <string>
+
+namespace vistrel::sync {
+
+// Shown by the same-name guard; \r is one carriage return with a blank on each side.
+extern const char* const kGuardMessage;
+// Closing banner line written after every object that has an opening banner.
+extern const char* const kClosingBanner;
+// Completion messages.
+extern const char* const kProcessConcluded; // "Processo concluido!"
+extern const char* const kProcessFinished;  // "Processo finalizado!"
+
+// Compares the trimmed file names of both rows (letter case counts). On a difference shows the
+// guard message and ends the handler with a silent abort (data::EAbort).
+void sameNameGuard(ProcessHost& host);
+
+// A new run cursor bound to the source (IBDatabase1) or the target (IBDatabase2); the host keeps
+// it alive until the window closes.
+data::TIBDataSet& newSourceCursor(ProcessHost& host);
+data::TIBDataSet& newTargetCursor(ProcessHost& host);
+
+// Replaces the cursor's statement by one line and opens it.
+void openWith(data::TIBDataSet& cursor, const std::string& line);
+
+// A name written inside a probe's string literal, apostrophes doubled.
+std::string literalName(const std::string& name);
+
+// Removes every occurrence of what, letter case disregarded; surrounding line breaks stay.
+std::string removeText(const std::string& text, const std::string& what);
+
+// Turns the statement's opening CREATE (the first CREATE that starts a line) into
+// CREATE OR ALTER; the same letters anywhere else stay untouched.
+std::string createOrAlter(const std::string& text);
+
+// A statement cursor on the target whose text is sent without the parameter scan, so that DDL
+// bodies holding ":name" reach the server unchanged.
+data::TIBDataSet& newStatementCursor(ProcessHost& host, const std::string& text);
+
+// Disconnects and reconnects the target: commits its open transaction, closes its cursors.
+void targetReconnect(ProcessHost& host);
+
+} // namespace vistrel::sync
