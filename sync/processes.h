@@ -13,4 +13,8 @@ void runProcedureProcess(ProcessHost& host); // 5-COMPARAR PROCEDURES (Button5Cl
 void runTriggerProcess(ProcessHost& host);   // 6-COMPARAR TRIGGERS (Button7Click)
 void runIndexProcess(ProcessHost& host);     // 7-COMPARAR  INDICES (Button11Click)
 
+// Gives the window's stored cursor ORIGEM (already bound to the source) its stored statement and
+// persistent fields.
+void setupORIGEM(data::TIBDataSet& origem);
+
 } // namespace vistrel::sync
