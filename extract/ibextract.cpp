@@ -1,0 +1,693 @@
+#include "extract/ibextract.h"
+
+#include "data/errors.h"
+
+#include <array>
+#include <utility>
+
+namespace vistrel::extract {
+
+namespace {
+
+using data::TIBSQL;
+using data::TStringList;
+
+constexpr const char* kCRLF = "\r\n";
+constexpr const char* kTab = "\t";
+
+// ---- Queries ----------------------------------------------------------------------------------
+
+constexpr const char* kDefaultCharSetSQL =
+    "SELECT CST.RDB$CHARACTER_SET_ID   FROM RDB$CHARACTER_SETS CST JOIN RDB$DATABASE DB ON        "
+    "CST.RDB$CHARACTER_SET_NAME = DB.RDB$CHARACTER_SET_NAME ";
+
+constexpr const char* kCollationSQL =
+    "SELECT CST.RDB$CHARACTER_SET_NAME, COL.RDB$COLLATION_NAME, CST.RDB$DEFAULT_COLLATE_NAME   FROM "
+    "RDB$COLLATIONS COL JOIN RDB$CHARACTER_SETS CST ON        COL.RDB$CHARACTER_SET_ID = "
+    "CST.RDB$CHARACTER_SET_ID  WHERE COL.RDB$COLLATION_ID = :COLLATION AND        CST.RDB$CHARACTER_SET_ID "
+    "= :CHAR_SET_ID  ORDER BY COL.RDB$COLLATION_NAME, CST.RDB$CHARACTER_SET_NAME";
+
+constexpr const char* kCharacterSetSQL = "SELECT CST.RDB$CHARACTER_SET_NAME   FROM RDB$CHARACTER_SETS CST  "
+                                         "WHERE CST.RDB$CHARACTER_SET_ID = :CHARSETID  ORDER BY "
+                                         "CST.RDB$CHARACTER_SET_NAME";
+
+constexpr const char* kArrayDimensionsSQL = "SELECT * FROM RDB$FIELD_DIMENSIONS FDIM  WHERE   "
+                                            "FDIM.RDB$FIELD_NAME = :FIELDNAME  ORDER BY FDIM.RDB$DIMENSION";
+
+constexpr const char* kDomainSQL =
+    "SELECT * FROM RDB$FIELDS FLD WHERE FLD.RDB$FIELD_NAME = :DomainName ORDER BY FLD.RDB$FIELD_NAME";
+constexpr const char* kAllDomainsSQL =
+    "select * from RDB$FIELDS where RDB$SYSTEM_FLAG <> 1 order BY RDB$FIELD_NAME";
+
+constexpr const char* kExceptionSQL =
+    "select * from RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME = :ExceptionName ORDER BY RDB$EXCEPTION_NAME";
+constexpr const char* kAllExceptionsSQL = "select * from RDB$EXCEPTIONS ORDER BY RDB$EXCEPTION_NAME";
+
+constexpr const char* kViewSQL = "SELECT RDB$RELATION_NAME, RDB$OWNER_NAME, RDB$VIEW_SOURCE FROM "
+                                 "RDB$RELATIONS WHERE   (RDB$SYSTEM_FLAG <> "
+                                 "1 OR RDB$SYSTEM_FLAG IS NULL) AND   NOT RDB$VIEW_BLR IS NULL AND   "
+                                 "RDB$FLAGS = 1 AND   RDB$RELATION_NAME "
+                                 "= :ViewName ORDER BY RDB$RELATION_ID";
+constexpr const char* kAllViewsSQL = "SELECT RDB$RELATION_NAME, RDB$OWNER_NAME, RDB$VIEW_SOURCE FROM "
+                                     "RDB$RELATIONS WHERE   (RDB$SYSTEM_FLAG <> "
+                                     "1 OR RDB$SYSTEM_FLAG IS NULL) AND   NOT RDB$VIEW_BLR IS NULL AND   "
+                                     "RDB$FLAGS = 1 ORDER BY RDB$RELATION_ID";
+constexpr const char* kViewColumnsSQL =
+    "SELECT RDB$FIELD_NAME FROM RDB$RELATION_FIELDS WHERE   RDB$RELATION_NAME "
+    "= :RELATION_NAME ORDER BY RDB$FIELD_POSITION";
+
+constexpr const char* kTriggerSQL =
+    "SELECT * FROM RDB$TRIGGERS TRG JOIN RDB$RELATIONS REL ON   TRG.RDB$RELATION_NAME = "
+    "REL.RDB$RELATION_NAME "
+    "WHERE  TRG.RDB$TRIGGER_NAME = :TriggerName AND  (REL.RDB$SYSTEM_FLAG <> 1 OR REL.RDB$SYSTEM_FLAG IS "
+    "NULL) "
+    "AND   NOT EXISTS (SELECT * FROM RDB$CHECK_CONSTRAINTS CHK WHERE      TRG.RDB$TRIGGER_NAME = "
+    "CHK.RDB$TRIGGER_NAME) ORDER BY TRG.RDB$RELATION_NAME, TRG.RDB$TRIGGER_TYPE,     "
+    "TRG.RDB$TRIGGER_SEQUENCE, "
+    "TRG.RDB$TRIGGER_NAME";
+constexpr const char* kAllTriggersSQL =
+    "SELECT * FROM RDB$TRIGGERS TRG JOIN RDB$RELATIONS REL ON   TRG.RDB$RELATION_NAME = "
+    "REL.RDB$RELATION_NAME "
+    "WHERE  (REL.RDB$SYSTEM_FLAG <> 1 OR REL.RDB$SYSTEM_FLAG IS NULL) AND   NOT EXISTS (SELECT * FROM "
+    "RDB$CHECK_CONSTRAINTS CHK WHERE      TRG.RDB$TRIGGER_NAME = CHK.RDB$TRIGGER_NAME) ORDER BY "
+    "TRG.RDB$RELATION_NAME, TRG.RDB$TRIGGER_TYPE,     TRG.RDB$TRIGGER_SEQUENCE, TRG.RDB$TRIGGER_NAME";
+
+constexpr const char* kIndexSQL =
+    "SELECT IDX.RDB$RELATION_NAME, IDX.RDB$INDEX_NAME, IDX.RDB$UNIQUE_FLAG,        IDX.RDB$INDEX_TYPE, "
+    "RDB$INDEX_INACTIVE FROM RDB$INDICES IDX JOIN RDB$RELATIONS RELC ON   IDX.RDB$RELATION_NAME = "
+    "RELC.RDB$RELATION_NAME WHERE (RELC.RDB$SYSTEM_FLAG <> 1 OR RELC.RDB$SYSTEM_FLAG IS NULL) AND   "
+    "IDX.RDB$INDEX_NAME = :IndexName AND   NOT EXISTS (SELECT * FROM RDB$RELATION_CONSTRAINTS RC     WHERE "
+    "RC.RDB$INDEX_NAME = IDX.RDB$INDEX_NAME) ORDER BY IDX.RDB$RELATION_NAME, IDX.RDB$INDEX_NAME";
+constexpr const char* kAllIndexesSQL =
+    "SELECT IDX.RDB$RELATION_NAME, IDX.RDB$INDEX_NAME, IDX.RDB$UNIQUE_FLAG,        IDX.RDB$INDEX_TYPE, "
+    "RDB$INDEX_INACTIVE FROM RDB$INDICES IDX JOIN RDB$RELATIONS RELC ON   IDX.RDB$RELATION_NAME = "
+    "RELC.RDB$RELATION_NAME WHERE (RELC.RDB$SYSTEM_FLAG <> 1 OR RELC.RDB$SYSTEM_FLAG IS NULL) AND   NOT "
+    "EXISTS "
+    "(SELECT * FROM RDB$RELATION_CONSTRAINTS RC     WHERE RC.RDB$INDEX_NAME = IDX.RDB$INDEX_NAME) ORDER BY "
+    "IDX.RDB$RELATION_NAME, IDX.RDB$INDEX_NAME";
+constexpr const char* kIndexSegmentsSQL = "SELECT * FROM RDB$INDEX_SEGMENTS SEG WHERE SEG.RDB$INDEX_NAME = "
+                                          ":INDEXNAME ORDER BY SEG.RDB$FIELD_POSITION";
+
+// ---- Type rendering -----------------------------------------------------------------------------
+
+struct ColumnType {
+    int code;
+    const char* name;
+};
+constexpr std::array<ColumnType, 15> ColumnTypes = {{
+    {7, "SMALLINT"},
+    {8, "INTEGER"},
+    {9, "QUAD"},
+    {10, "FLOAT"},
+    {12, "DATE"},
+    {13, "TIME"},
+    {14, "CHAR"},
+    {16, "INT64"},
+    {17, "BOOLEAN"},
+    {27, "DOUBLE PRECISION"},
+    {35, "TIMESTAMP"},
+    {37, "VARCHAR"},
+    {40, "CSTRING"},
+    {45, "BLOB_ID"},
+    {261, "BLOB"},
+}};
+constexpr std::array<const char*, 9> SubTypes = {
+    "UNKNOWN",
+    "TEXT",
+    "BLR",
+    "ACL",
+    "RANGES",
+    "SUMMARY",
+    "FORMAT",
+    "TRANSACTION_DESCRIPTION",
+    "EXTERNAL_FILE_DESCRIPTION",
+};
+constexpr std::array<const char*, 3> IntegralSubtypes = {"UNKNOWN", "NUMERIC", "DECIMAL"};
+
+constexpr const char* kItemNotFound = "Item not found";
+
+constexpr int kTypeSmallint = 7;
+constexpr int kTypeInteger = 8;
+constexpr int kTypeInt64 = 16;
+constexpr int kTypeChar = 14;
+constexpr int kTypeDouble = 27;
+constexpr int kTypeVarchar = 37;
+constexpr int kTypeBlob = 261;
+
+constexpr const char* kDeclaredNumeric = "%s(%d, %d)";
+constexpr const char* kScaledSmallint = "NUMERIC(4, %d)";
+constexpr const char* kScaledInteger = "NUMERIC(9, %d)";
+constexpr const char* kScaledDouble = "NUMERIC(15, %d)";
+// The server knows no type named INT64: a 64-bit integer is declared BIGINT, and one with a scale
+// (but no declared precision) as the widest NUMERIC.
+constexpr const char* kScaledInt64 = "NUMERIC(18, %d)";
+constexpr const char* kBigInt = "BIGINT";
+constexpr const char* kBlobSubType = " SUB_TYPE ";
+constexpr const char* kBlobSegmentSize = " SEGMENT SIZE %d";
+constexpr const char* kLength = "(%d)";
+constexpr const char* kDefaultClause = "%s%s %s";
+constexpr const char* kCheckClause = "%s%s %s";
+constexpr const char* kCheckComment = "%s%s /* %s */";
+constexpr const char* kCheckKeyword = "CHECK";
+constexpr const char* kNotNull = " NOT NULL";
+constexpr const char* kCollate = " COLLATE ";
+constexpr const char* kCharacterSet = " CHARACTER SET ";
+constexpr const char* kArrayOpen = "[";
+constexpr const char* kArraySeparator = ", ";
+constexpr const char* kBoundSeparator = ":";
+constexpr const char* kArrayClose = "] ";
+
+// ---- Listings -----------------------------------------------------------------------------------
+
+constexpr const char* kDomainHeader = "/* Domain definitions */";
+constexpr const char* kCreateDomain = "CREATE DOMAIN %s AS ";
+constexpr const char* kStatementEnd = ";";
+
+constexpr const char* kExceptionHeader = "/*  Exceptions */";
+constexpr const char* kCreateException = "CREATE EXCEPTION %s %s%s";
+
+constexpr const char* kViewHeader = "%s/* View: %s, Owner: %s */%s";
+constexpr const char* kCreateView = "CREATE VIEW %s (";
+constexpr const char* kViewColumnIndent = "  ";
+constexpr const char* kViewColumnSeparator = ", ";
+constexpr const char* kViewColumnsEnd = ") %0:sAS%0:s";
+constexpr const char* kViewEnd = "%s%s";
+
+constexpr const char* kTriggerHeader = "%s/* Triggers only will work for SQL triggers */%s";
+constexpr const char* kSetTerm = "SET TERM %s %s%s";
+constexpr const char* kCaret = "^";
+constexpr const char* kSemicolon = ";";
+constexpr const char* kInactive = "INACTIVE";
+constexpr const char* kActive = "ACTIVE";
+constexpr const char* kCommentOpen = "/* ";
+constexpr const char* kCommentClose = " */";
+constexpr const char* kCreateTrigger = "CREATE TRIGGER %s FOR %s %s%s %s POSITION %d";
+constexpr const char* kTriggerEnd = " ;\r\n";
+constexpr const char* kTriggerEndSetTerm = " ^\r\n";
+constexpr const char* kCommitWork = "COMMIT WORK ;";
+constexpr const char* kCommitWorkSetTerm = "COMMIT WORK ^";
+constexpr const char* kSetTermBack = "SET TERM ;^";
+constexpr const char* kUnknownTriggerType = "Trigger type %d has no row event";
+
+constexpr const char* kIndexHeaderStart = "\r\n/*  Index definitions for ";
+constexpr const char* kIndexHeaderEnd = " */";
+constexpr const char* kAllIndexesHeader = "\r\n/*  Index definitions for all user tables */\r\n";
+constexpr const char* kUnique = " UNIQUE";
+constexpr const char* kDescending = " DESCENDING";
+constexpr const char* kCreateIndex = "CREATE%s%s INDEX %s ON %s(";
+constexpr const char* kIndexColumnsEnd = ")";
+constexpr const char* kIndexSegmentSeparator = ", ";
+constexpr const char* kAlterIndexInactive = "ALTER INDEX %S INACTIVE;";
+
+// ---- Errors of the extractor ----------------------------------------------------------------
+
+constexpr const char* kKindNotBuilt = "Extraction of this object kind is not supported";
+constexpr const char* kOptionsNotBuilt = "Extraction options are not supported";
+constexpr const char* kModeNotBuilt = "Listing mode not supported";
+
+const char* columnTypeName(int code) {
+    for (const ColumnType& t : ColumnTypes) {
+        if (t.code == code) {
+            return t.name;
+        }
+    }
+    throw EExtractError(kItemNotFound);
+}
+
+void requireMode(TExtractType given, TExtractType built) {
+    if (given != built) {
+        throw EExtractError(kModeNotBuilt);
+    }
+}
+
+// Names the server generates for implicit domains: "RDB$" followed by a digit.
+bool isGeneratedDomainName(const std::string& name) {
+    return name.size() > 4 && name.compare(0, 4, "RDB$") == 0 && name[4] >= '0' && name[4] <= '9';
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+} // namespace
+
+TIBExtract::TIBExtract() = default;
+
+TIBExtract::~TIBExtract() {
+    if (m_database != nullptr) {
+        m_database->removeClient(this);
+    }
+    if (m_transaction != nullptr) {
+        m_transaction->removeClient(this);
+    }
+}
+
+void TIBExtract::setDatabase(data::TIBDatabase* database) {
+    if (database == m_database) {
+        return;
+    }
+    if (m_database != nullptr) {
+        m_database->removeClient(this);
+    }
+    m_database = database;
+    if (m_database != nullptr) {
+        m_database->addClient(this);
+    }
+}
+
+void TIBExtract::setTransaction(data::TIBTransaction* transaction) {
+    if (transaction == m_transaction) {
+        return;
+    }
+    if (m_transaction != nullptr) {
+        m_transaction->removeClient(this);
+    }
+    m_transaction = transaction;
+    if (m_transaction != nullptr) {
+        m_transaction->addClient(this);
+    }
+}
+
+void TIBExtract::ExtractObject(TExtractObjectTypes ObjectType, const std::string& ObjectName,
+                               TExtractTypes ExtractTypes) {
+    if (m_transaction == nullptr) {
+        data::raiseClientError(data::ClientError::TransactionNotAssigned);
+    }
+    if (m_database == nullptr) {
+        data::raiseClientError(data::ClientError::DatabaseNotAssigned);
+    }
+    switch (ObjectType) {
+    case eoDomain:
+    case eoException:
+    case eoView:
+    case eoTrigger:
+    case eoIndexes:
+        break;
+    default:
+        throw EExtractError(kKindNotBuilt);
+    }
+    if (!ExtractTypes.empty()) {
+        throw EExtractError(kOptionsNotBuilt);
+    }
+
+    bool startedHere = false;
+    if (!m_transaction->Active()) {
+        m_transaction->StartTransaction();
+        startedHere = true;
+    }
+    m_metaData.Clear();
+
+    {
+        const auto query = createQuery(kDefaultCharSetSQL);
+        query->ExecQuery();
+        m_defaultCharSet = query->Eof() ? -1 : query->Fields(0).AsLong();
+    }
+    m_odsMajorVersion = m_database->odsMajorVersion();
+    m_dbSQLDialect = m_database->dbSQLDialect();
+
+    switch (ObjectType) {
+    case eoDomain:
+        ListDomains(ObjectName, etDomain);
+        break;
+    case eoException:
+        ListException(ObjectName);
+        break;
+    case eoView:
+        ListViews(ObjectName);
+        break;
+    case eoTrigger:
+        ListTriggers(ObjectName, etTrigger);
+        break;
+    default:
+        ListIndex(ObjectName, etIndex);
+        break;
+    }
+
+    if (startedHere) {
+        m_transaction->Commit();
+    }
+}
+
+int TIBExtract::GetDialect() const {
+    if (OverrideSQLDialect != 0) {
+        return OverrideSQLDialect;
+    }
+    if (m_database == nullptr) {
+        data::raiseClientError(data::ClientError::DatabaseNotAssigned);
+    }
+    return m_database->SQLDialect();
+}
+
+std::unique_ptr<data::TIBSQL> TIBExtract::CreateIBSQL() const {
+    auto statement = std::make_unique<TIBSQL>();
+    statement->setDatabase(m_database);
+    statement->setTransaction(m_transaction);
+    return statement;
+}
+
+std::unique_ptr<data::TIBSQL> TIBExtract::createQuery(const char* sql) const {
+    auto statement = CreateIBSQL();
+    statement->SQL().SetText(sql);
+    return statement;
+}
+
+void TIBExtract::appendAll(const TStringList& list) {
+    for (const std::string& item : list.items()) {
+        m_metaData.Add(item);
+    }
+}
+
+// ---- Type rendering -----------------------------------------------------------------------------
+
+int TIBExtract::GetFieldLength(TIBSQL& qryDomains) {
+    const auto characterLength = qryDomains.FieldByName("RDB$CHARACTER_LENGTH");
+    if (!characterLength.IsNull()) {
+        return characterLength.AsLong();
+    }
+    return qryDomains.FieldByName("RDB$FIELD_LENGTH").AsLong();
+}
+
+std::string TIBExtract::FormatDomainStr(TIBSQL& qryDomains) {
+    const int fieldType = qryDomains.FieldByName("RDB$FIELD_TYPE").AsLong();
+    const int subType = qryDomains.FieldByName("RDB$FIELD_SUB_TYPE").AsLong();
+    const long long negatedScale =
+        -static_cast<long long>(qryDomains.FieldByName("RDB$FIELD_SCALE").AsLong());
+    const auto precision = qryDomains.FieldByName("RDB$FIELD_PRECISION");
+    const bool integral = fieldType == kTypeSmallint || fieldType == kTypeInteger || fieldType == kTypeInt64;
+
+    std::string text;
+    if (m_odsMajorVersion >= 10 && integral && m_dbSQLDialect >= 3 && !precision.IsNull() &&
+        (subType == 1 || subType == 2)) {
+        text += formatText(kDeclaredNumeric, {std::string(IntegralSubtypes[static_cast<size_t>(subType)]),
+                                              static_cast<long long>(precision.AsLong()), negatedScale});
+    } else if (fieldType == kTypeSmallint && negatedScale > 0) {
+        text += formatText(kScaledSmallint, {negatedScale});
+    } else if (fieldType == kTypeInteger && negatedScale > 0) {
+        text += formatText(kScaledInteger, {negatedScale});
+    } else if (fieldType == kTypeDouble && negatedScale > 0) {
+        text += formatText(kScaledDouble, {negatedScale});
+    } else if (fieldType == kTypeInt64 && negatedScale > 0) {
+        text += formatText(kScaledInt64, {negatedScale});
+    } else if (fieldType == kTypeInt64) {
+        text += kBigInt;
+    } else {
+        text += columnTypeName(fieldType);
+    }
+
+    if (fieldType == kTypeBlob) {
+        text += kBlobSubType;
+        if (subType >= 1 && subType < static_cast<int>(SubTypes.size())) {
+            text += SubTypes[static_cast<size_t>(subType)];
+        } else {
+            text += std::to_string(subType);
+        }
+        text += formatText(kBlobSegmentSize,
+                           {static_cast<long long>(qryDomains.FieldByName("RDB$SEGMENT_LENGTH").AsLong())});
+    } else if (fieldType == kTypeChar || fieldType == kTypeVarchar) {
+        text += formatText(kLength, {static_cast<long long>(GetFieldLength(qryDomains))});
+    }
+
+    const auto charSetId = qryDomains.FieldByName("RDB$CHARACTER_SET_ID");
+    if (!charSetId.IsNull()) {
+        text += GetCharacterSets(charSetId.AsShort(), 0, false);
+    }
+    if (!qryDomains.FieldByName("RDB$DIMENSIONS").IsNull()) {
+        text += GetArrayField(qryDomains.FieldByName("RDB$FIELD_NAME").AsTrimString());
+    }
+    const auto defaultSource = qryDomains.FieldByName("RDB$DEFAULT_SOURCE");
+    if (!defaultSource.IsNull()) {
+        text +=
+            formatText(kDefaultClause, {std::string(kCRLF), std::string(kTab), defaultSource.AsTrimString()});
+    }
+    const auto validationSource = qryDomains.FieldByName("RDB$VALIDATION_SOURCE");
+    if (!validationSource.IsNull()) {
+        const std::string source = validationSource.AsTrimString();
+        const char* pattern =
+            startsWith(data::upperAscii(source), kCheckKeyword) ? kCheckClause : kCheckComment;
+        text += formatText(pattern, {std::string(kCRLF), std::string(kTab), source});
+    }
+    if (qryDomains.FieldByName("RDB$NULL_FLAG").AsLong() == 1) {
+        text += kNotNull;
+    }
+    const auto collationId = qryDomains.FieldByName("RDB$COLLATION_ID");
+    if (!collationId.IsNull() && collationId.AsLong() != 0) {
+        text += GetCharacterSets(charSetId.AsShort(), collationId.AsShort(), true);
+    }
+    return text;
+}
+
+std::string TIBExtract::GetCharacterSets(int16_t CharSetId, int16_t Collation, bool CollateOnly) {
+    if (Collation != 0) {
+        const auto query = createQuery(kCollationSQL);
+        query->ParamByName("COLLATION").setAsLong(Collation);
+        query->ParamByName("CHAR_SET_ID").setAsLong(CharSetId);
+        query->ExecQuery();
+        if (query->Eof()) {
+            return {};
+        }
+        const std::string charSetName = data::trim(query->FieldByName("RDB$CHARACTER_SET_NAME").AsString());
+        const std::string collationName = data::trim(query->FieldByName("RDB$COLLATION_NAME").AsString());
+        const std::string defaultCollation =
+            data::trim(query->FieldByName("RDB$DEFAULT_COLLATE_NAME").AsString());
+        if (collationName != defaultCollation) {
+            if (CollateOnly || CharSetId == m_defaultCharSet) {
+                return kCollate + collationName;
+            }
+            return kCharacterSet + charSetName + kCollate + collationName;
+        }
+        return CollateOnly ? std::string() : kCharacterSet + charSetName;
+    }
+    if (CharSetId != 0) {
+        const auto query = createQuery(kCharacterSetSQL);
+        query->ParamByName("CHARSETID").setAsShort(CharSetId);
+        query->ExecQuery();
+        if (CharSetId != m_defaultCharSet && !query->Eof()) {
+            return kCharacterSet + data::trim(query->FieldByName("RDB$CHARACTER_SET_NAME").AsString());
+        }
+    }
+    return {};
+}
+
+std::string TIBExtract::GetArrayField(const std::string& FieldName) {
+    const auto query = createQuery(kArrayDimensionsSQL);
+    query->ParamByName("FIELDNAME").setAsTrimString(FieldName);
+    query->ExecQuery();
+    std::string text = kArrayOpen;
+    while (!query->Eof()) {
+        if (query->FieldByName("RDB$DIMENSION").AsLong() > 0) {
+            text += kArraySeparator;
+        }
+        text += query->FieldByName("RDB$LOWER_BOUND").AsTrimString();
+        text += kBoundSeparator;
+        text += query->FieldByName("RDB$UPPER_BOUND").AsTrimString();
+        query->Next();
+    }
+    text += kArrayClose;
+    return text;
+}
+
+// ---- Domains and exceptions -----------------------------------------------------------------
+
+void TIBExtract::ListDomains(const std::string& ObjectName, TExtractType ExtractType) {
+    requireMode(ExtractType, etDomain);
+    const auto query = createQuery(ObjectName.empty() ? kAllDomainsSQL : kDomainSQL);
+    if (!ObjectName.empty()) {
+        query->ParamByName("DomainName").setAsTrimString(ObjectName);
+    }
+    query->ExecQuery();
+    bool first = true;
+    for (; !query->Eof(); query->Next()) {
+        const std::string name = query->FieldByName("RDB$FIELD_NAME").AsTrimString();
+        if (isGeneratedDomainName(name) && query->FieldByName("RDB$SYSTEM_FLAG").AsLong() != 1) {
+            continue;
+        }
+        if (first) {
+            if (IncludeComments) {
+                m_metaData.Add(kDomainHeader);
+            }
+            first = false;
+        }
+        m_metaData.Add(formatText(kCreateDomain, {quote(name)}) + FormatDomainStr(*query) + kStatementEnd);
+    }
+}
+
+void TIBExtract::ListException(const std::string& ObjectName) {
+    const auto query = createQuery(ObjectName.empty() ? kAllExceptionsSQL : kExceptionSQL);
+    if (!ObjectName.empty()) {
+        query->ParamByName("ExceptionName").setAsTrimString(ObjectName);
+    }
+    query->ExecQuery();
+    bool first = true;
+    for (; !query->Eof(); query->Next()) {
+        if (first) {
+            m_metaData.Add({});
+            if (IncludeComments) {
+                m_metaData.Add(kExceptionHeader);
+            }
+            m_metaData.Add({});
+            first = false;
+        }
+        m_metaData.Add(
+            formatText(kCreateException, {quote(query->FieldByName("RDB$EXCEPTION_NAME").AsTrimString()),
+                                          quoteString(query->FieldByName("RDB$MESSAGE").AsTrimString()),
+                                          std::string(kStatementEnd)}));
+    }
+}
+
+// ---- Views and triggers ---------------------------------------------------------------------
+
+void TIBExtract::ListViews(const std::string& ObjectName) {
+    const auto query = createQuery(ObjectName.empty() ? kAllViewsSQL : kViewSQL);
+    if (!ObjectName.empty()) {
+        query->ParamByName("ViewName").setAsTrimString(ObjectName);
+    }
+    const auto columns = createQuery(kViewColumnsSQL);
+    TStringList slist;
+    query->ExecQuery();
+    for (; !query->Eof(); query->Next()) {
+        const std::string viewName = query->FieldByName("RDB$RELATION_NAME").AsTrimString();
+        if (IncludeComments) {
+            slist.Add(formatText(kViewHeader,
+                                 {std::string(kCRLF), viewName,
+                                  query->FieldByName("RDB$OWNER_NAME").AsTrimString(), std::string(kCRLF)}));
+        }
+        slist.Add(formatText(kCreateView, {quote(viewName)}));
+
+        columns->ParamByName("RELATION_NAME").setAsTrimString(viewName);
+        columns->ExecQuery();
+        while (!columns->Eof()) {
+            std::string line =
+                kViewColumnIndent + quote(columns->FieldByName("RDB$FIELD_NAME").AsTrimString());
+            columns->Next();
+            if (!columns->Eof()) {
+                line += kViewColumnSeparator;
+            }
+            slist.Add(line);
+        }
+        columns->Close();
+
+        appendResplit(slist, formatText(kViewColumnsEnd, {std::string(kCRLF)}));
+        const auto source = query->FieldByName("RDB$VIEW_SOURCE");
+        if (!source.IsNull()) {
+            appendResplit(slist, data::trim(source.AsString()));
+        }
+        appendResplit(slist, formatText(kViewEnd, {std::string(kSemicolon), std::string(kCRLF)}));
+        appendAll(slist);
+        slist.Clear();
+    }
+}
+
+std::vector<std::string> TIBExtract::TriggerStatement(TIBSQL& qryTriggers) const {
+    const auto inactiveFlag = qryTriggers.FieldByName("RDB$TRIGGER_INACTIVE");
+    // A null flag means active to the server, so it is written ACTIVE.
+    const char* inActive = (!inactiveFlag.IsNull() && inactiveFlag.AsLong() == 1) ? kInactive : kActive;
+    const bool sqlTrigger = qryTriggers.FieldByName("RDB$FLAGS").AsLong() == 1;
+
+    TStringList slist;
+    if (!sqlTrigger) {
+        slist.Add(kCommentOpen);
+    }
+    const auto typeField = qryTriggers.FieldByName("RDB$TRIGGER_TYPE");
+    const int64_t triggerType = typeField.IsNull() ? 0 : typeField.AsInt64();
+    const auto phrase = triggerEventPhrase(triggerType);
+    if (!phrase) {
+        throw EExtractError(formatText(kUnknownTriggerType, {static_cast<long long>(triggerType)}));
+    }
+    slist.Add(formatText(kCreateTrigger,
+                         {quote(qryTriggers.FieldByName("RDB$TRIGGER_NAME").AsTrimString()),
+                          quote(qryTriggers.FieldByName("RDB$RELATION_NAME").AsTrimString()),
+                          std::string(kCRLF), std::string(inActive), *phrase,
+                          static_cast<long long>(qryTriggers.FieldByName("RDB$TRIGGER_SEQUENCE").AsLong())}));
+    const auto source = qryTriggers.FieldByName("RDB$TRIGGER_SOURCE");
+    if (!source.IsNull()) {
+        appendResplit(slist, source.AsTrimString());
+    }
+    slist.Add(IncludeSetTerm ? kTriggerEndSetTerm : kTriggerEnd);
+    if (!sqlTrigger) {
+        slist.Add(kCommentClose);
+    }
+    return slist.items();
+}
+
+void TIBExtract::ListTriggers(const std::string& ObjectName, TExtractType ExtractType) {
+    requireMode(ExtractType, etTrigger);
+    const auto query = createQuery(ObjectName.empty() ? kAllTriggersSQL : kTriggerSQL);
+    if (!ObjectName.empty()) {
+        query->ParamByName("TriggerName").setAsTrimString(ObjectName);
+    }
+    query->ExecQuery();
+    bool header = true;
+    for (; !query->Eof(); query->Next()) {
+        if (header) {
+            if (IncludeSetTerm) {
+                m_metaData.Add(
+                    formatText(kSetTerm, {std::string(kCaret), std::string(kSemicolon), std::string(kCRLF)}));
+            }
+            if (IncludeComments) {
+                m_metaData.Add(formatText(kTriggerHeader, {std::string(kCRLF), std::string(kCRLF)}));
+            }
+            header = false;
+        }
+        for (const std::string& line : TriggerStatement(*query)) {
+            m_metaData.Add(line);
+        }
+    }
+    if (!header) {
+        if (IncludeSetTerm) {
+            m_metaData.Add(kCommitWorkSetTerm);
+            m_metaData.Add(kSetTermBack);
+        } else {
+            m_metaData.Add(kCommitWork);
+        }
+    }
+}
+
+// ---- Indexes ----------------------------------------------------------------------------------
+
+std::string TIBExtract::GetIndexSegments(const std::string& indexname) {
+    const auto query = createQuery(kIndexSegmentsSQL);
+    query->ParamByName("INDEXNAME").setAsTrimString(indexname);
+    query->ExecQuery();
+    std::string columns;
+    for (; !query->Eof(); query->Next()) {
+        if (!columns.empty()) {
+            columns += kIndexSegmentSeparator;
+        }
+        columns += quote(query->FieldByName("RDB$FIELD_NAME").AsTrimString());
+    }
+    return columns;
+}
+
+void TIBExtract::ListIndex(const std::string& ObjectName, TExtractType ExtractType) {
+    requireMode(ExtractType, etIndex);
+    const auto query = createQuery(ObjectName.empty() ? kAllIndexesSQL : kIndexSQL);
+    if (!ObjectName.empty()) {
+        query->ParamByName("IndexName").setAsTrimString(ObjectName);
+    }
+    query->ExecQuery();
+    bool first = true;
+    for (; !query->Eof(); query->Next()) {
+        if (first) {
+            if (IncludeComments) {
+                m_metaData.Add(ObjectName.empty() ? std::string(kAllIndexesHeader)
+                                                  : kIndexHeaderStart + ObjectName + kIndexHeaderEnd);
+            }
+            first = false;
+        }
+        const std::string indexName = query->FieldByName("RDB$INDEX_NAME").AsTrimString();
+        const std::string unique = query->FieldByName("RDB$UNIQUE_FLAG").AsLong() == 1 ? kUnique : "";
+        const std::string idxType = query->FieldByName("RDB$INDEX_TYPE").AsLong() == 1 ? kDescending : "";
+        std::string line =
+            formatText(kCreateIndex, {unique, idxType, quote(indexName),
+                                      quote(query->FieldByName("RDB$RELATION_NAME").AsTrimString())});
+        line += GetIndexSegments(indexName);
+        line += kIndexColumnsEnd;
+        line += kStatementEnd;
+        m_metaData.Add(line);
+        if (query->FieldByName("RDB$INDEX_INACTIVE").AsLong() == 1) {
+            m_metaData.Add(formatText(kAlterIndexInactive, {quote(indexName)}));
+        }
+    }
+}
+
+} // namespace vistrel::extract
