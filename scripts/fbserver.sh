@@ -6,8 +6,8 @@
 #   fbserver.sh status DIR
 #   fbserver.sh env DIR
 #
-# `start` builds a server root in DIR/conf (its own firebird.conf, security database and SYSDBA
-# password), a lock folder DIR/lock, starts /usr/sbin/firebird on 127.0.0.1 and a free port, waits
+# `start` builds a server root in DIR/conf (its own firebird.conf, security database, SYSDBA
+# password and a copy of the character sets module), a lock folder DIR/lock, starts /usr/sbin/firebird on 127.0.0.1 and a free port, waits
 # until the port accepts connections and writes DIR/env:
 #   VISTREL_FB_PORT, VISTREL_FB_HOST (127.0.0.1/PORT), VISTREL_FB_USER, VISTREL_FB_PASSWORD,
 #   VISTREL_FB_PID, VISTREL_FB_DIR
@@ -155,7 +155,11 @@ cmd_start() {
     libdir="$(fb_lib_dir)"
     cp "$libdir/firebird.msg" "$FB_ETC/plugins.conf" "$FB_ETC/fbintl.conf" "$conf/"
     : >"$conf/databases.conf"
-    ln -s "$libdir/intl" "$conf/intl"
+    # The character sets module must be a real file under the server root: through a symbolic
+    # link the server loads it but then reports every character set other than NONE, OCTETS,
+    # ASCII and the UTF ones as "not installed".
+    mkdir -p "$conf/intl"
+    cp "$libdir/intl/libfbintl.so" "$FB_ETC/fbintl.conf" "$conf/intl/"
     write_conf "$conf" "${port:-3050}"
 
     [[ -n "$password" ]] || password="$(random_password)"
