@@ -1,0 +1,55 @@
+#include "app/buildinfo.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace vistrel::app {
+namespace {
+
+uint32_t littleEndianWord(const unsigned char* p) {
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+// The record's signature bytes, made at run time: written as one constant, the compiler would
+// place the signature in the scanning code itself, and the scan could find the code instead of
+// the record.
+std::array<unsigned char, 4> signatureBytes() {
+    static volatile uint32_t mask = 0x5A5A5A5Au;
+    const uint32_t signature = 0xA4B55EE7u ^ mask; // 0xFEEF04BD
+    return {static_cast<unsigned char>(signature), static_cast<unsigned char>(signature >> 8),
+            static_cast<unsigned char>(signature >> 16), static_cast<unsigned char>(signature >> 24)};
+}
+
+} // namespace
+
+std::optional<std::array<uint16_t, 4>> readFileVersion(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(file),
+                                           std::istreambuf_iterator<char>()};
+    if (file.bad())
+        return std::nullopt;
+    const auto signature = signatureBytes();
+    const auto found = std::search(bytes.begin(), bytes.end(), signature.begin(), signature.end());
+    if (found == bytes.end() || bytes.end() - found < 12)
+        return std::nullopt;
+    const unsigned char* record = &*found;
+    const uint32_t ms = littleEndianWord(record + 4);
+    const uint32_t ls = littleEndianWord(record + 8);
+    return std::array<uint16_t, 4>{static_cast<uint16_t>(ms >> 16), static_cast<uint16_t>(ms & 0xFFFF),
+                                   static_cast<uint16_t>(ls >> 16), static_cast<uint16_t>(ls & 0xFFFF)};
+}
+
+std::string fileVersionText(const std::string& path) {
+    const auto version = readFileVersion(path);
+    if (!version)
+        return "1.0.0";
+    const auto& v = *version;
+    return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." +
+           std::to_string(v[3]);
+}
+
+} // namespace vistrel::app

@@ -1,0 +1,827 @@
+#include "app/unit1.h"
+
+#include "app/buildinfo.h"
+#include "app/datasource.h"
+#include "app/dbgrid.h"
+#include "app/messagebox.h"
+#include "app/panel.h"
+#include "app/textcodec.h"
+#include "data/errors.h"
+#include "sync/guard.h"
+#include "sync/processes.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <utility>
+
+vistrel::app::TForm1* Form1 = nullptr;
+
+namespace vistrel::app {
+namespace {
+
+constexpr char kStartupNotice[] = "Foram feitas algumas atualizações no vistrel. \r"
+                                  "1-COMPARAÇÃO EXCEPTIONS\r"
+                                  "2-COMPARAÇÃO TRIGGERS\r"
+                                  "3-COMPARAÇÃO DE DOMAINS\r";
+constexpr char kFastModeNotice[] = "Apenas use essa função para caso de urgências!";
+// Shown nowhere: the window shows no hints.
+constexpr char kOptionHint[] = "Aumenta o processo de comparação";
+
+// Source presets. "Fb 3.0" is also the source row's start-up state.
+struct SourcePreset {
+    const char* host;
+    const char* password;
+    const char* folder;
+    const char* file;
+};
+constexpr SourcePreset kPresetFb30{"127.0.0.1", "k#tuv!(mo&qez1936", "F:\\sgbd\\dep25", "fatura.fdb"};
+constexpr SourcePreset kPresetFb25{"localhost", "tomen47", "E:\\sgbd", "fatura.fdb"};
+
+// Stored settings of the source session.
+constexpr char kStoredSourceDatabase[] = "E:\\sgbd\\fatura.fdb";
+constexpr char kStoredSourceUser[] = "user_name=SYSDBA";
+constexpr char kStoredSourcePassword[] = "password=tomen47";
+constexpr char kServerType[] = "IBServer";
+
+// The direct-execution connection as the target's "Conectar" configures it.
+constexpr char kConnectionName[] = "FBConnection";
+constexpr char kDriverName[] = "Firebird";
+constexpr char kGetDriverFunc[] = "getSQLDriverINTERBASE";
+
+// The column-list cursor's stored statement and fields.
+constexpr const char* kOrigemStatement[] = {
+    "SELECT",
+    "  A.RDB$FIELD_NAME NOME,",
+    "  C.RDB$TYPE_NAME TIPO,",
+    "  B.RDB$FIELD_SUB_TYPE SUBTIPO,",
+    "  B.RDB$FIELD_LENGTH TAMANHO,",
+    "  A.RDB$RELATION_NAME AS TABELA,",
+    "  B.RDB$SEGMENT_LENGTH SEGMENTO,",
+    "  B.RDB$FIELD_PRECISION PRECISAO,",
+    "  B.RDB$FIELD_SCALE CASAS_DECIMAIS,",
+    "  A.RDB$DEFAULT_SOURCE VALOR_PADRAO,",
+    "  A.RDB$NULL_FLAG OBRIGATORIO, ",
+    "  A.RDB$FIELD_POSITION AS  POSICAO",
+    "FROM",
+    "  RDB$RELATION_FIELDS A,",
+    "  RDB$FIELDS B,",
+    "  RDB$TYPES C",
+    "WHERE",
+    "  (A.RDB$RELATION_NAME =:TABELA)AND",
+    "  (B.RDB$FIELD_NAME = A.RDB$FIELD_SOURCE)AND",
+    "  (C.RDB$TYPE = B.RDB$FIELD_TYPE)AND",
+    "  (C.RDB$FIELD_NAME = 'RDB$FIELD_TYPE')",
+    "ORDER BY",
+    "  RDB$FIELD_POSITION",
+};
+struct StoredField {
+    const char* name;
+    const char* fieldName;
+    data::TFieldType type;
+    int size;
+    bool fixedChar;
+};
+constexpr StoredField kOrigemFields[] = {
+    {"ORIGEMNOME", "NOME", data::TFieldType::String, 93, true},
+    {"ORIGEMTIPO", "TIPO", data::TFieldType::String, 93, true},
+    {"ORIGEMSUBTIPO", "SUBTIPO", data::TFieldType::Smallint, 2, false},
+    {"ORIGEMTAMANHO", "TAMANHO", data::TFieldType::Smallint, 2, false},
+    {"ORIGEMSEGMENTO", "SEGMENTO", data::TFieldType::Smallint, 2, false},
+    {"ORIGEMPRECISAO", "PRECISAO", data::TFieldType::Smallint, 2, false},
+    {"ORIGEMCASAS_DECIMAIS", "CASAS_DECIMAIS", data::TFieldType::Smallint, 2, false},
+    {"ORIGEMVALOR_PADRAO", "VALOR_PADRAO", data::TFieldType::Memo, 8, false},
+    {"ORIGEMOBRIGATORIO", "OBRIGATORIO", data::TFieldType::Smallint, 2, false},
+    {"ORIGEMTABELA", "TABELA", data::TFieldType::String, 93, true},
+    {"ORIGEMPOSICAO", "POSICAO", data::TFieldType::Smallint, 2, false},
+};
+
+// Colours of the window's bands: the system hot-light colour, with bold white captions on it.
+const QColor kHotLight{0, 102, 204};
+
+QString text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QLabel* boldWhiteLabel(const QString& caption, QWidget* parent) {
+    auto* label = new QLabel(caption, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
+    return label;
+}
+
+TPanel* bandPanel(QWidget* parent) {
+    auto* panel = new TPanel(parent);
+    panel->setColor(kHotLight);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    panel->setPalette(palette);
+    return panel;
+}
+
+QPushButton* boldButton(const char* caption, QWidget* parent) {
+    auto* button = new QPushButton(text(caption), parent);
+    QFont font = button->font();
+    font.setBold(true);
+    button->setFont(font);
+    return button;
+}
+
+QPlainTextEdit* textPane(QWidget* parent) {
+    auto* pane = new QPlainTextEdit(parent);
+    pane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return pane;
+}
+
+QLineEdit* rowEdit(const char* initial, QWidget* parent, bool password = false) {
+    auto* edit = new QLineEdit(text(initial), parent);
+    if (password) {
+        edit->setEchoMode(QLineEdit::Password);
+        edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    }
+    return edit;
+}
+
+// Sets the flag for the lifetime of the scope.
+class RunningScope {
+public:
+    explicit RunningScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~RunningScope() { m_flag = false; }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    createComponents();
+    buildLayout();
+    connectHandlers();
+    setStoredSettings();
+    // All stored settings are in place: the source stored as connected attaches now and starts
+    // its stored-active transaction; a failure leaves it detached without a message.
+    m_IBDatabase1.Loaded();
+    Form1 = this;
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    shutdownSessions();
+    DataSource1->setDataSet(nullptr);
+    DataSource2->setDataSet(nullptr);
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+void TForm1::createComponents() {
+    setWindowTitle(QStringLiteral("Vistrel"));
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    resize(1276, 693);
+
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    Panel1 = bandPanel(central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    ip1 = rowEdit(kPresetFb30.host, Panel1);
+    usuario1 = rowEdit("SYSDBA", Panel1);
+    senha1 = rowEdit(kPresetFb30.password, Panel1, true);
+    banco1 = rowEdit(kPresetFb30.folder, Panel1);
+    xbanco = rowEdit(kPresetFb30.file, Panel1);
+    ip2 = rowEdit("127.0.0.1", Panel1);
+    usuario2 = rowEdit("sysdba", Panel1);
+    senha2 = rowEdit("tomen47", Panel1, true);
+    banco2 = rowEdit("E:\\SGBD", Panel1);
+    xbanco2 = rowEdit("fatura.fdb", Panel1);
+    Button1 = new QPushButton(QStringLiteral("Fechar"), Panel1);
+    Button2 = new QPushButton(QStringLiteral("Conectar"), Panel1);
+    Button4 = new QPushButton(QStringLiteral("Fechar"), central);
+    Button3 = new QPushButton(QStringLiteral("Conectar"), central);
+    status1 = new TPanel(Panel1);
+    status1->setCaption(QStringLiteral("1"));
+    status2 = new TPanel(Panel1);
+    status2->setCaption(QStringLiteral("2"));
+    for (TPanel* lamp : {status1, status2}) {
+        lamp->setFrameShape(QFrame::Panel);
+        lamp->setFrameShadow(QFrame::Raised);
+        lamp->setFixedSize(25, 21);
+        lamp->setColor(kLampLime);
+    }
+    ProgressBar1 = new QProgressBar(Panel1);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFixedHeight(14);
+
+    Panel5 = bandPanel(central);
+    Panel5->setCaption(QStringLiteral("PROCESSOS"));
+    {
+        QFont font = Panel5->font();
+        font.setBold(true);
+        Panel5->setFont(font);
+    }
+
+    Panel3 = new TPanel(central);
+    Panel4 = new TPanel(central);
+    DataSource1 = new TDataSource(this);
+    DataSource2 = new TDataSource(this);
+    DBGrid1 = new TDBGrid(Panel3);
+    DBGrid1->setDataSource(DataSource1);
+    DBGrid2 = new TDBGrid(Panel4);
+    DBGrid2->setDataSource(DataSource2);
+
+    Memo1 = textPane(central);
+    Memo1->setPlainText(QString());
+    Memo3 = textPane(central);
+    Memo3->hide();
+    Memo2 = textPane(central);
+    Memo2->hide();
+    m_procedureBuffer = {"Memo2"};
+    Memo2->setPlainText(QStringLiteral("Memo2"));
+
+    Panel2 = bandPanel(central);
+    Label3 = boldWhiteLabel(QString(), Panel2);
+    Label4 = boldWhiteLabel(QStringLiteral("ORVEN SOFTWARE"), Panel2);
+
+    Panel6 = bandPanel(Panel2);
+    Panel6->setFrameShape(QFrame::Box);
+    Panel6->setFrameShadow(QFrame::Plain);
+    Panel6->setCursor(Qt::ForbiddenCursor);
+    rapido = new QCheckBox(Panel6);
+    CheckBox1 = new QCheckBox(Panel6);
+    CheckBox2 = new QCheckBox(Panel6);
+    criarauto = new QCheckBox(Panel6);
+    criarauto->setChecked(true);
+    for (QCheckBox* box : {rapido, CheckBox1, CheckBox2, criarauto})
+        box->setStatusTip(text(kOptionHint));
+    Label1 = boldWhiteLabel(text("Rápido"), Panel6);
+    Label5 = boldWhiteLabel(QStringLiteral("Fb 2.5"), Panel6);
+    Label6 = boldWhiteLabel(QStringLiteral("Fb 3.0"), Panel6);
+    Label7 = boldWhiteLabel(QStringLiteral("Criar. Aut"), Panel6);
+    Label7->hide();
+    Button6 = boldButton("1-CRIAR GENERATOR", Panel6);
+    Button9 = boldButton("2-CRIAR EXCEPTION", Panel6);
+    Button10 = boldButton("3-COMPARAR DOMAINS", Panel6);
+    Button11 = boldButton("7-COMPARAR  INDICES", Panel6);
+    INICIAR = boldButton("4-COMPARAR TABELAS/VIEWS", Panel6);
+    Button5 = boldButton("5-COMPARAR PROCEDURES", Panel6);
+    Button7 = boldButton("6-COMPARAR TRIGGERS", Panel6);
+    Button8 = boldButton("LOG DE ERROS", Panel6);
+    // Controls on the process panel keep the ordinary pointer; only its free area shows the
+    // no-entry cursor.
+    for (QWidget* child : Panel6->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->setCursor(Qt::ArrowCursor);
+
+    // Component names, so that the window's parts can be found by them.
+    const std::pair<QObject*, const char*> names[] = {
+        {ip1, "ip1"},
+        {usuario1, "usuario1"},
+        {senha1, "senha1"},
+        {banco1, "banco1"},
+        {xbanco, "xbanco"},
+        {ip2, "ip2"},
+        {usuario2, "usuario2"},
+        {senha2, "senha2"},
+        {banco2, "banco2"},
+        {xbanco2, "xbanco2"},
+        {Panel1, "Panel1"},
+        {Panel2, "Panel2"},
+        {Panel3, "Panel3"},
+        {Panel4, "Panel4"},
+        {Panel5, "Panel5"},
+        {Panel6, "Panel6"},
+        {status1, "status1"},
+        {status2, "status2"},
+        {Button1, "Button1"},
+        {Button2, "Button2"},
+        {Button3, "Button3"},
+        {Button4, "Button4"},
+        {Button5, "Button5"},
+        {Button6, "Button6"},
+        {Button7, "Button7"},
+        {Button8, "Button8"},
+        {Button9, "Button9"},
+        {Button10, "Button10"},
+        {Button11, "Button11"},
+        {INICIAR, "INICIAR"},
+        {ProgressBar1, "ProgressBar1"},
+        {Memo1, "Memo1"},
+        {Memo2, "Memo2"},
+        {Memo3, "Memo3"},
+        {DBGrid1, "DBGrid1"},
+        {DBGrid2, "DBGrid2"},
+        {DataSource1, "DataSource1"},
+        {DataSource2, "DataSource2"},
+        {rapido, "rapido"},
+        {CheckBox1, "CheckBox1"},
+        {CheckBox2, "CheckBox2"},
+        {criarauto, "criarauto"},
+        {Label1, "Label1"},
+        {Label3, "Label3"},
+        {Label4, "Label4"},
+        {Label5, "Label5"},
+        {Label6, "Label6"},
+        {Label7, "Label7"},
+    };
+    for (const auto& [object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+}
+
+void TForm1::buildLayout() {
+    auto* central = centralWidget();
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    // Connection rows: captions above the five edits, then the row's buttons and lamp.
+    Panel1->setFixedHeight(126);
+    auto* rows = new QGridLayout(Panel1);
+    rows->setContentsMargins(8, 4, 8, 4);
+    rows->setHorizontalSpacing(6);
+    rows->setVerticalSpacing(1);
+    const char* sourceCaptions[] = {"Servidor", "Usuário", "Senha", "Pasta do banco", "Banco de dados"};
+    const char* targetCaptions[] = {"Cliente", "Usuário", "Senha", "Pasta do banco", "Banco de dados"};
+    QLineEdit* sourceEdits[] = {ip1, usuario1, senha1, banco1, xbanco};
+    QLineEdit* targetEdits[] = {ip2, usuario2, senha2, banco2, xbanco2};
+    const int stretch[] = {3, 2, 2, 4, 3};
+    for (int i = 0; i < 5; ++i) {
+        rows->addWidget(boldWhiteLabel(text(sourceCaptions[i]), Panel1), 0, i);
+        rows->addWidget(sourceEdits[i], 1, i);
+        rows->addWidget(boldWhiteLabel(text(targetCaptions[i]), Panel1), 2, i);
+        rows->addWidget(targetEdits[i], 3, i);
+        rows->setColumnStretch(i, stretch[i]);
+    }
+    rows->addWidget(Button1, 1, 5);
+    rows->addWidget(Button2, 1, 6);
+    rows->addWidget(status1, 1, 7);
+    // The target's buttons belong to the window itself; the layout places them at the end of
+    // the second row.
+    rows->addWidget(Button4, 3, 5);
+    rows->addWidget(Button3, 3, 6);
+    rows->addWidget(status2, 3, 7);
+    rows->addWidget(ProgressBar1, 4, 0, 1, 7);
+    outer->addWidget(Panel1);
+
+    Panel5->setFixedHeight(29);
+    outer->addWidget(Panel5);
+
+    // Middle area: left grid, the two logs in the same place, right grid.
+    auto* middle = new QHBoxLayout;
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->setSpacing(0);
+    Panel3->setFixedWidth(233);
+    auto* left = new QVBoxLayout(Panel3);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->addWidget(DBGrid1);
+    middle->addWidget(Panel3);
+    auto* logs = new QGridLayout;
+    logs->setContentsMargins(0, 0, 0, 0);
+    logs->addWidget(Memo1, 0, 0);
+    logs->addWidget(Memo3, 0, 0);
+    middle->addLayout(logs, 1);
+    Panel4->setFixedWidth(185);
+    auto* right = new QVBoxLayout(Panel4);
+    right->setContentsMargins(0, 0, 0, 0);
+    right->addWidget(DBGrid2);
+    middle->addWidget(Panel4);
+    outer->addLayout(middle, 1);
+
+    // Bottom band: version and maker labels, then the process panel.
+    Panel2->setFixedHeight(73);
+    auto* bottom = new QHBoxLayout(Panel2);
+    bottom->setContentsMargins(8, 4, 0, 0);
+    bottom->setSpacing(0);
+    auto* labels = new QVBoxLayout;
+    labels->addWidget(Label3);
+    labels->addWidget(Label4);
+    labels->addStretch(1);
+    bottom->addLayout(labels);
+    bottom->addStretch(1);
+    Panel6->setFixedWidth(1061);
+    bottom->addWidget(Panel6);
+
+    auto* processes = new QHBoxLayout(Panel6);
+    processes->setContentsMargins(4, 2, 8, 2);
+    processes->setSpacing(8);
+    auto* options = new QGridLayout;
+    options->setVerticalSpacing(0);
+    options->setHorizontalSpacing(4);
+    const std::pair<QCheckBox*, QLabel*> optionRows[] = {
+        {rapido, Label1}, {CheckBox1, Label5}, {CheckBox2, Label6}, {criarauto, Label7}};
+    int row = 0;
+    for (const auto& [box, label] : optionRows) {
+        options->addWidget(box, row, 0);
+        options->addWidget(label, row, 1);
+        ++row;
+    }
+    processes->addLayout(options);
+    processes->addStretch(1);
+    auto* buttons = new QGridLayout;
+    buttons->setSpacing(4);
+    QPushButton* firstRow[] = {Button6, Button9, Button10, Button11};
+    QPushButton* secondRow[] = {INICIAR, Button5, Button7, Button8};
+    for (int i = 0; i < 4; ++i) {
+        firstRow[i]->setFixedWidth(200);
+        secondRow[i]->setFixedWidth(200);
+        buttons->addWidget(firstRow[i], 0, i);
+        buttons->addWidget(secondRow[i], 1, i);
+    }
+    processes->addLayout(buttons);
+    outer->addWidget(Panel2);
+}
+
+void TForm1::connectHandlers() {
+    const auto bind = [this](QAbstractButton* control, HandlerKind kind, void (TForm1::*handler)()) {
+        connect(control, &QAbstractButton::clicked, this,
+                [this, kind, handler] { runGuarded(kind, handler); });
+    };
+    bind(rapido, HandlerKind::Plain, &TForm1::rapidoClick);
+    bind(CheckBox1, HandlerKind::Plain, &TForm1::CheckBox1Click);
+    bind(CheckBox2, HandlerKind::Plain, &TForm1::CheckBox2Click);
+    bind(criarauto, HandlerKind::Plain, &TForm1::CheckBox2Click);
+    bind(Button8, HandlerKind::Plain, &TForm1::Button8Click);
+    bind(Button1, HandlerKind::Exclusive, &TForm1::Button1Click);
+    bind(Button2, HandlerKind::Exclusive, &TForm1::Button2Click);
+    bind(Button3, HandlerKind::Exclusive, &TForm1::Button3Click);
+    bind(Button4, HandlerKind::Exclusive, &TForm1::Button4Click);
+    bind(Button6, HandlerKind::Exclusive, &TForm1::Button6Click);
+    bind(Button9, HandlerKind::Exclusive, &TForm1::Button9Click);
+    bind(Button10, HandlerKind::Exclusive, &TForm1::Button10Click);
+    bind(INICIAR, HandlerKind::Exclusive, &TForm1::INICIARClick);
+    bind(Button5, HandlerKind::Exclusive, &TForm1::Button5Click);
+    bind(Button7, HandlerKind::Exclusive, &TForm1::Button7Click);
+    bind(Button11, HandlerKind::Exclusive, &TForm1::Button11Click);
+    connect(Panel6, &TPanel::clicked, this,
+            [this] { runGuarded(HandlerKind::Exclusive, &TForm1::Panel6Click); });
+}
+
+void TForm1::setStoredSettings() {
+    m_IBTransaction1.setDefaultDatabase(&m_IBDatabase1);
+    m_IBTransaction1.setStreamedActive(true);
+    m_IBTransaction2.setDefaultDatabase(&m_IBDatabase2);
+
+    m_IBDatabase1.LoginPrompt = false;
+    m_IBDatabase1.setDefaultTransaction(&m_IBTransaction1);
+    m_IBDatabase1.setDatabaseName(kStoredSourceDatabase);
+    m_IBDatabase1.Params().Add(kStoredSourceUser);
+    m_IBDatabase1.Params().Add(kStoredSourcePassword);
+    m_IBDatabase1.setStreamedConnected(true);
+
+    m_IBDatabase2.LoginPrompt = false;
+    m_IBDatabase2.setDefaultTransaction(&m_IBTransaction2);
+
+    // Loads the client library; when it cannot be loaded the window is not built.
+    m_IBDatabase1.setServerType(kServerType);
+    m_IBDatabase2.setServerType(kServerType);
+
+    m_ORIGEM.Name = "ORIGEM";
+    m_ORIGEM.setDatabase(&m_IBDatabase1);
+    m_ORIGEM.setTransaction(&m_IBTransaction1);
+    for (const char* line : kOrigemStatement)
+        m_ORIGEM.SelectSQL().Add(line);
+    for (const StoredField& field : kOrigemFields)
+        m_ORIGEM.addStoredField(field.fieldName, field.type, field.size, field.fixedChar).Name = field.name;
+
+    m_CAMPOS2.Name = "CAMPOS2";
+    m_CAMPOS2.setDatabase(&m_IBDatabase2);
+    m_CAMPOS2.setTransaction(&m_IBTransaction2);
+
+    m_IBExtract1.setDatabase(&m_IBDatabase1);
+    m_IBExtract1.setTransaction(&m_IBTransaction1);
+}
+
+// ---- Guard -------------------------------------------------------------------------------------
+
+void TForm1::runGuarded(HandlerKind kind, void (TForm1::*handler)()) {
+    const bool exclusive = kind == HandlerKind::Exclusive;
+    // No run inside a run: while a process or a connection handler lets the event loop run, a
+    // click on another one starts nothing.
+    if (exclusive && m_running)
+        return;
+    {
+        std::optional<RunningScope> running;
+        if (exclusive)
+            running.emplace(m_running);
+        try {
+            (this->*handler)();
+        } catch (const data::EAbort&) {
+            // A silent abort ends the handler without a report.
+        } catch (const std::exception& error) {
+            showMessage(error.what());
+        }
+    }
+    if (m_closePending && !m_running) {
+        m_closePending = false;
+        QMetaObject::invokeMethod(
+            this, [this] { close(); }, Qt::QueuedConnection);
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        // A handler is still running further down the stack: close once it has ended.
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
+    shutdownSessions();
+    event->accept();
+}
+
+void TForm1::shutdownSessions() {
+    if (m_sessionsShutDown)
+        return;
+    m_sessionsShutDown = true;
+    // Detaching commits each session's active transaction; a commit the server refuses has been
+    // rolled back, and the operator must learn that the work did not reach the database.
+    for (data::TIBDatabase* session : {&m_IBDatabase1, &m_IBDatabase2}) {
+        try {
+            session->setConnected(false);
+        } catch (const std::exception& error) {
+            showMessage(error.what());
+        }
+    }
+}
+
+// ---- Start-up ----------------------------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    showMessage(kStartupNotice);
+    const std::string version = GetBuildInfo(toBytes(QCoreApplication::applicationFilePath()));
+    Label3->setText(QStringLiteral("V:") + decodeText(version));
+}
+
+std::string TForm1::GetBuildInfo(const std::string& executablePath) {
+    paintLamp(status1, kLampRed);
+    paintLamp(status2, kLampRed);
+    return fileVersionText(executablePath);
+}
+
+// ---- Small handlers ----------------------------------------------------------------------------
+
+void TForm1::rapidoClick() {
+    if (rapido->isChecked())
+        showMessage(kFastModeNotice);
+}
+
+void TForm1::applySourcePreset(const char* host, const char* password, const char* folder, const char* file) {
+    ip1->setText(text(host));
+    senha1->setText(text(password));
+    banco1->setText(text(folder));
+    xbanco->setText(text(file));
+}
+
+void TForm1::CheckBox1Click() {
+    applySourcePreset(kPresetFb25.host, kPresetFb25.password, kPresetFb25.folder, kPresetFb25.file);
+}
+
+void TForm1::CheckBox2Click() {
+    applySourcePreset(kPresetFb30.host, kPresetFb30.password, kPresetFb30.folder, kPresetFb30.file);
+}
+
+void TForm1::Button8Click() {
+    Memo1->setHidden(!Memo1->isHidden());
+    Memo3->setHidden(!Memo3->isHidden());
+}
+
+// ---- Connection panel --------------------------------------------------------------------------
+
+void TForm1::paintLamp(TPanel* lamp, const QColor& color) {
+    lamp->setColor(color);
+}
+
+std::string TForm1::rowDatabaseName(const QLineEdit* host, const QLineEdit* folder,
+                                    const QLineEdit* file) const {
+    const std::string folderText = toBytes(folder->text());
+    // A folder on a POSIX server (a "/" and no "\") takes "/" before the file name.
+    const bool posixFolder =
+        folderText.find('/') != std::string::npos && folderText.find('\\') == std::string::npos;
+    return toBytes(host->text()) + ":" + folderText + (posixFolder ? "/" : "\\") + toBytes(file->text());
+}
+
+void TForm1::connectGuard(data::TIBDatabase& session, TPanel* lamp) {
+    if (sync::sameDatabaseFileName(sourceFileName(), targetFileName()))
+        return;
+    showMessage(sync::kSameNameGuardMessage);
+    session.setConnected(false);
+    paintLamp(lamp, kLampRed);
+    throw data::EAbort();
+}
+
+namespace {
+
+// Detaches a row's session. When the server refuses the commit of its transaction the session
+// is detached all the same: the lamp turns red before the error goes on to be reported.
+void detachRow(data::TIBDatabase& session, const std::function<void()>& paintRed) {
+    try {
+        session.setConnected(false);
+    } catch (...) {
+        if (!session.Connected())
+            paintRed();
+        throw;
+    }
+}
+
+} // namespace
+
+void TForm1::Button2Click() {
+    data::TIBDatabase& session = m_IBDatabase1;
+    detachRow(session, [this] { paintLamp(status1, kLampRed); });
+    session.Params().Clear();
+    session.setDatabaseName(rowDatabaseName(ip1, banco1, xbanco));
+    session.Params().Add("user_name=" + toBytes(usuario1->text()));
+    session.Params().Add("password=" + toBytes(senha1->text()));
+    paintLamp(status1, kLampYellow);
+    // The yellow lamp shows while the attach blocks.
+    repaint();
+    session.setConnected(true);
+    connectGuard(session, status1);
+    if (session.Connected())
+        paintLamp(status1, kLampLime);
+}
+
+void TForm1::Button1Click() {
+    std::exception_ptr failure;
+    try {
+        m_IBDatabase1.setConnected(false);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    m_IBDatabase1.Params().Clear();
+    paintLamp(status1, kLampRed);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TForm1::Button3Click() {
+    data::TSQLConnection& connection = m_SQLConnection;
+    const std::string databaseName = rowDatabaseName(ip2, banco2, xbanco2);
+    const std::string user = toBytes(usuario2->text());
+    const std::string password = toBytes(senha2->text());
+    connection.setConnected(false);
+    connection.setConnectionName(kConnectionName);
+    connection.DriverName = kDriverName;
+    connection.Params().SetValues("DataBase", databaseName);
+    connection.Params().Add("User_Name=" + user);
+    connection.Params().Add("Password=" + password);
+    connection.GetDriverFunc = kGetDriverFunc;
+    connection.VendorLib = data::kClientLibraryName;
+    connection.setConnected(true);
+
+    data::TIBDatabase& session = m_IBDatabase2;
+    detachRow(session, [this] { paintLamp(status2, kLampRed); });
+    session.Params().Clear();
+    session.setDatabaseName(databaseName);
+    session.Params().Add("user_name=" + user);
+    session.Params().Add("password=" + password);
+    paintLamp(status2, kLampYellow);
+    repaint();
+    session.setConnected(true);
+    connectGuard(session, status2);
+    if (session.Connected())
+        paintLamp(status2, kLampLime);
+}
+
+void TForm1::Button4Click() {
+    std::exception_ptr failure;
+    try {
+        m_IBDatabase2.setConnected(false);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    m_IBDatabase2.Params().Clear();
+    paintLamp(status2, kLampRed);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TForm1::Panel6Click() {
+    // As if the operator clicked the source's and then the target's "Conectar"; an error or the
+    // guard's abort in the first ends the whole click.
+    Button2Click();
+    Button3Click();
+}
+
+// ---- Processes ---------------------------------------------------------------------------------
+
+void TForm1::Button6Click() {
+    sync::runGeneratorProcess(*this);
+}
+void TForm1::Button9Click() {
+    sync::runExceptionProcess(*this);
+}
+void TForm1::Button10Click() {
+    sync::runDomainProcess(*this);
+}
+void TForm1::INICIARClick() {
+    sync::runTableViewProcess(*this);
+}
+void TForm1::Button5Click() {
+    sync::runProcedureProcess(*this);
+}
+void TForm1::Button7Click() {
+    sync::runTriggerProcess(*this);
+}
+void TForm1::Button11Click() {
+    sync::runIndexProcess(*this);
+}
+
+// ---- Process host ------------------------------------------------------------------------------
+
+void TForm1::appendProcessLog(const std::string& entry) {
+    Memo1->appendPlainText(displayText(entry));
+}
+
+void TForm1::appendErrorLog(const std::string& entry) {
+    Memo3->appendPlainText(displayText(entry));
+}
+
+void TForm1::clearProcessLog() {
+    Memo1->clear();
+}
+
+void TForm1::clearProcedureBuffer() {
+    m_procedureBuffer.clear();
+    Memo2->clear();
+}
+
+void TForm1::appendProcedureBuffer(const std::string& entry) {
+    m_procedureBuffer.push_back(entry);
+    Memo2->appendPlainText(displayText(entry));
+}
+
+std::string TForm1::procedureBufferText() const {
+    std::string text;
+    for (const std::string& entry : m_procedureBuffer)
+        text += entry + "\r\n";
+    return text;
+}
+
+void TForm1::showMessage(const std::string& text) {
+    showMessageBox(text);
+}
+
+void TForm1::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+void TForm1::setDataSource1(data::TIBDataSet* dataSet) {
+    DataSource1->setDataSet(dataSet);
+}
+
+void TForm1::setDataSource2(data::TIBDataSet* dataSet) {
+    DataSource2->setDataSet(dataSet);
+}
+
+void TForm1::setProgressMax(int max) {
+    ProgressBar1->setMaximum(max);
+}
+
+void TForm1::setProgressPosition(int position) {
+    ProgressBar1->setValue(position);
+}
+
+data::TIBDataSet* TForm1::keepCursor(std::unique_ptr<data::TIBDataSet> cursor) {
+    m_keptCursors.push_back(std::move(cursor));
+    return m_keptCursors.back().get();
+}
+
+bool TForm1::criarautoTicked() const {
+    return criarauto->isChecked();
+}
+
+bool TForm1::rapidoTicked() const {
+    return rapido->isChecked();
+}
+
+std::string TForm1::sourceFileName() const {
+    return toBytes(xbanco->text());
+}
+
+std::string TForm1::targetFileName() const {
+    return toBytes(xbanco2->text());
+}
+
+} // namespace vistrel::app

@@ -1,0 +1,226 @@
+#pragma once
+// The main window: the two connection rows, the process buttons, the panes, the grids and the
+// lamps, with the components it owns (sessions, transactions, stored cursors, the extractor and
+// the direct-execution connection) and its event handlers.
+#include "data/ibdatabase.h"
+#include "data/ibdataset.h"
+#include "data/sqlconnection.h"
+#include "extract/ibextract.h"
+#include "sync/processhost.h"
+
+#include <QColor>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace vistrel::app {
+
+class TDataSource;
+class TDBGrid;
+class TPanel;
+
+// Lamp colours of the connection rows.
+inline const QColor kLampRed{255, 0, 0};
+inline const QColor kLampYellow{255, 255, 0};
+inline const QColor kLampLime{0, 255, 0};
+
+// The part of the process host whose names the window gives to its components (the check boxes
+// criarauto and rapido, the file-name edits xbanco and xbanco2): the window answers through the
+// hooks below, and its components keep their own names.
+class ProcessHostBridge : public sync::ProcessHost {
+public:
+    bool criarauto() const final { return criarautoTicked(); }
+    bool rapido() const final { return rapidoTicked(); }
+    std::string xbanco() const final { return sourceFileName(); }
+    std::string xbanco2() const final { return targetFileName(); }
+
+protected:
+    virtual bool criarautoTicked() const = 0;
+    virtual bool rapidoTicked() const = 0;
+    virtual std::string sourceFileName() const = 0;
+    virtual std::string targetFileName() const = 0;
+};
+
+class TForm1 : public QMainWindow, public ProcessHostBridge {
+    Q_OBJECT
+
+public:
+    // Builds the window with every component and its stored settings, attaches the source stored
+    // as connected (a failure is ignored) and runs FormCreate. A client library that cannot be
+    // loaded fails the construction with its error.
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Connection rows: host, user name, password, folder, file name.
+    QLineEdit* ip1 = nullptr;
+    QLineEdit* usuario1 = nullptr;
+    QLineEdit* senha1 = nullptr;
+    QLineEdit* banco1 = nullptr;
+    QLineEdit* xbanco = nullptr;
+    QLineEdit* ip2 = nullptr;
+    QLineEdit* usuario2 = nullptr;
+    QLineEdit* senha2 = nullptr;
+    QLineEdit* banco2 = nullptr;
+    QLineEdit* xbanco2 = nullptr;
+
+    TPanel* Panel1 = nullptr; // connection rows
+    TPanel* Panel2 = nullptr; // bottom band
+    TPanel* Panel3 = nullptr; // left grid
+    TPanel* Panel4 = nullptr; // right grid
+    TPanel* Panel5 = nullptr; // "PROCESSOS"
+    TPanel* Panel6 = nullptr; // process panel
+    TPanel* status1 = nullptr;
+    TPanel* status2 = nullptr;
+
+    QPushButton* Button1 = nullptr;  // Fechar (source)
+    QPushButton* Button2 = nullptr;  // Conectar (source)
+    QPushButton* Button3 = nullptr;  // Conectar (target)
+    QPushButton* Button4 = nullptr;  // Fechar (target)
+    QPushButton* Button5 = nullptr;  // 5-COMPARAR PROCEDURES
+    QPushButton* Button6 = nullptr;  // 1-CRIAR GENERATOR
+    QPushButton* Button7 = nullptr;  // 6-COMPARAR TRIGGERS
+    QPushButton* Button8 = nullptr;  // LOG DE ERROS
+    QPushButton* Button9 = nullptr;  // 2-CRIAR EXCEPTION
+    QPushButton* Button10 = nullptr; // 3-COMPARAR DOMAINS
+    QPushButton* Button11 = nullptr; // 7-COMPARAR  INDICES
+    QPushButton* INICIAR = nullptr;  // 4-COMPARAR TABELAS/VIEWS
+
+    QProgressBar* ProgressBar1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr; // process log
+    QPlainTextEdit* Memo2 = nullptr; // procedure buffer, never visible
+    QPlainTextEdit* Memo3 = nullptr; // error log
+
+    TDBGrid* DBGrid1 = nullptr;
+    TDBGrid* DBGrid2 = nullptr;
+    TDataSource* DataSource1 = nullptr;
+    TDataSource* DataSource2 = nullptr;
+
+    QCheckBox* rapido = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QCheckBox* criarauto = nullptr;
+
+    QLabel* Label1 = nullptr; // "Rápido"
+    QLabel* Label3 = nullptr; // version
+    QLabel* Label4 = nullptr; // "ORVEN SOFTWARE"
+    QLabel* Label5 = nullptr; // "Fb 2.5"
+    QLabel* Label6 = nullptr; // "Fb 3.0"
+    QLabel* Label7 = nullptr; // "Criar. Aut", hidden
+
+    // Non-visual components.
+    data::TIBDatabase& IBDatabase1() override { return m_IBDatabase1; }
+    data::TIBDatabase& IBDatabase2() override { return m_IBDatabase2; }
+    data::TIBTransaction& IBTransaction1() { return m_IBTransaction1; }
+    data::TIBTransaction& IBTransaction2() { return m_IBTransaction2; }
+    data::TIBDataSet& ORIGEM() override { return m_ORIGEM; }
+    data::TIBQuery& CAMPOS2() override { return m_CAMPOS2; }
+    extract::TIBExtract& IBExtract1() override { return m_IBExtract1; }
+    data::TSQLConnection& SQLConnection() override { return m_SQLConnection; }
+
+    // Handlers. Each throws what it does not catch; the window runs them from their controls
+    // inside its guard, which shows the error in the message box.
+    void FormCreate();
+    std::string GetBuildInfo(const std::string& executablePath);
+    void rapidoClick();
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void Button8Click();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Panel6Click();
+    void Button6Click();
+    void Button9Click();
+    void Button10Click();
+    void INICIARClick();
+    void Button5Click();
+    void Button7Click();
+    void Button11Click();
+
+    // Whether a process or connection handler is running (it may let the event loop run).
+    bool handlerRunning() const noexcept { return m_running; }
+
+    // The source and target session detach; a refused commit is shown in the message box. Runs
+    // when the window closes, and at the latest when it is destroyed; later calls do nothing.
+    void shutdownSessions();
+
+    // ProcessHost
+    void appendProcessLog(const std::string& entry) override;
+    void appendErrorLog(const std::string& entry) override;
+    void clearProcessLog() override;
+    void clearProcedureBuffer() override;
+    void appendProcedureBuffer(const std::string& entry) override;
+    std::string procedureBufferText() const override;
+    void showMessage(const std::string& text) override;
+    void processEvents() override;
+    void setDataSource1(data::TIBDataSet* dataSet) override;
+    void setDataSource2(data::TIBDataSet* dataSet) override;
+    void setProgressMax(int max) override;
+    void setProgressPosition(int position) override;
+    data::TIBDataSet* keepCursor(std::unique_ptr<data::TIBDataSet> cursor) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+    bool criarautoTicked() const override;
+    bool rapidoTicked() const override;
+    std::string sourceFileName() const override;
+    std::string targetFileName() const override;
+
+private:
+    enum class HandlerKind {
+        Plain,    // runs at any time
+        Exclusive // a process or a connection: starts nothing while another such handler runs
+    };
+    // Connects a control's signal to a handler run inside the guard.
+    void runGuarded(HandlerKind kind, void (TForm1::*handler)());
+
+    void createComponents();
+    void buildLayout();
+    void connectHandlers();
+    void setStoredSettings();
+
+    void paintLamp(TPanel* lamp, const QColor& color);
+    // Fills the four source fields of a preset.
+    void applySourcePreset(const char* host, const char* password, const char* folder, const char* file);
+    // Host ":" folder separator file, as typed.
+    std::string rowDatabaseName(const QLineEdit* host, const QLineEdit* folder, const QLineEdit* file) const;
+    // Same-name guard after an attach: on different file names shows the warning, detaches the
+    // session, paints the lamp red and aborts silently.
+    void connectGuard(data::TIBDatabase& session, TPanel* lamp);
+
+    // Components stored with the window. Declared before the cursors so that they outlive them.
+    data::TIBDatabase m_IBDatabase1;
+    data::TIBDatabase m_IBDatabase2;
+    data::TIBTransaction m_IBTransaction1;
+    data::TIBTransaction m_IBTransaction2;
+    data::TSQLConnection m_SQLConnection;
+    data::TIBDataSet m_ORIGEM;
+    data::TIBQuery m_CAMPOS2;
+    extract::TIBExtract m_IBExtract1;
+
+    // Cursors created by runs, alive until the window is destroyed.
+    std::vector<std::unique_ptr<data::TIBDataSet>> m_keptCursors;
+    // Entries of the procedure buffer as byte strings.
+    std::vector<std::string> m_procedureBuffer;
+
+    bool m_running = false;
+    bool m_closePending = false;
+    bool m_sessionsShutDown = false;
+};
+
+} // namespace vistrel::app
+
+// The window's single instance, while it exists.
+extern vistrel::app::TForm1* Form1;
