@@ -8,26 +8,7 @@ namespace {
     throw data::EDatabaseError("Processo ainda não disponível");
 }
 } // namespace
-void runGeneratorProcess(ProcessHost&) {
-    notBuilt();
-}
-void runExceptionProcess(ProcessHost&) {
-    notBuilt();
-}
-void runDomainProcess(ProcessHost&) {
-    notBuilt();
-}
-void runTableViewProcess(ProcessHost&) {
-    notBuilt();
-}
 void runProcedureProcess(ProcessHost&) {
     notBuilt();
 }
-void runTriggerProcess(ProcessHost&) {
-    notBuilt();
-}
-void runIndexProcess(ProcessHost&) {
-    notBuilt();
-}
-void setupORIGEM(data::TIBDataSet&) {}
 } // namespace vistrel::sync
