@@ -1,0 +1,399 @@
+// Process 4: tables and columns, then views.
+//
+// The table phase walks every relation of the source. A table missing from the target is made as
+// a placeholder table with the single column INTY, which is dropped as soon as the first source
+// column stands beside it (the server never drops a table's last column). Every source column
+// that the target lacks is added with the source's type and moved to its rank in the source's
+// column order. A column present on both sides with another stored length is only reported.
+// The view phase then sends every view of the source as CREATE OR ALTER VIEW.
+#include "data/ibdatabase.h"
+#include "data/ibdataset.h"
+#include "data/strings.h"
+#include "extract/ibextract.h"
+#include "sync/columntype.h"
+#include "sync/processes.h"
+#include "sync/runframe.h"
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vistrel::sync {
+
+namespace {
+
+// Relation list: every relation with a column whose name does not carry a system prefix.
+const char* const kMetaLine1 = "SELECT DISTINCT RDB$RELATION_NAME FROM RDB$RELATION_FIELDS WHERE ";
+const char* const kMetaLine2 =
+    "(SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> "
+    "'MON$') AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR "
+    "4) <> 'SEC$'";
+const char* const kMetaNameField = "RDB$RELATION_NAME";
+
+const char* const kTableProbe =
+    "SELECT DISTINCT RDB$RELATION_NAME FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME=:TABELA";
+const char* const kViewTest = "SELECT RDB$VIEW_NAME FROM RDB$VIEW_RELATIONS WHERE RDB$VIEW_NAME=:TABELAW";
+const char* const kColumnProbe =
+    "SELECT DISTINCT A.RDB$RELATION_NAME, A. RDB$FIELD_POSITION AS POSICAO, B.RDB$FIELD_LENGTH AS TAMANHO, "
+    "A.RDB$FIELD_NAME FROM RDB$RELATION_FIELDS A, RDB$FIELDS B  WHERE A.RDB$RELATION_NAME=:TABELA AND "
+    "A.RDB$FIELD_NAME=:CAMPO AND (B.RDB$FIELD_NAME = A.RDB$FIELD_SOURCE) ";
+
+// Statement and log texts of the table phase.
+const char* const kCreateTable = "CREATE TABLE ";
+const char* const kPlaceholderColumn = " ( INTY INT );";
+const char* const kAlterTable = "ALTER TABLE ";
+const char* const kDropInty = " DROP INTY ";
+const char* const kAdd = " ADD ";
+const char* const kAlter = " ALTER ";
+const char* const kPosition = " POSITION ";
+const char* const kNotNull = "NOT NULL";
+const char* const kSizeWarning = "TAMANHO DO CAMPO DIFERENTE ";
+const char* const kSizeWarningTable = " NA TABELA ";
+const char* const kTableError = "Erro na tabela: ";
+const char* const kFlagSet = "S";
+
+// Texts of the view phase.
+const char* const kViewPhaseStart = "Iniciando Comparação de Views";
+const char* const kViewError = "Não foi possivel criar à view ";
+const char* const kViewHeadStart = "/* View: ";
+const char* const kViewHeadOwner = ", owner: SYSDBA */";
+
+// A cursor that no grid shows: released as soon as its work is done.
+std::unique_ptr<data::TIBDataSet> privateCursor(data::TIBDatabase& database) {
+    auto cursor = std::make_unique<data::TIBDataSet>();
+    cursor->setDatabase(&database);
+    return cursor;
+}
+
+void setStatement(data::TIBDataSet& cursor, const char* text) {
+    cursor.SelectSQL().Clear();
+    cursor.SelectSQL().Add(text);
+}
+
+// Splits DDL text into its statements at semicolons outside quoted runs and comments. Pieces
+// holding nothing but blanks and comments are left out; a statement keeps its semicolon.
+std::vector<std::string> splitStatements(const std::string& text) {
+    std::vector<std::string> statements;
+    std::string current;
+    bool hasCode = false;
+    size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '\'' || c == '"') {
+            size_t end = i + 1;
+            while (end < text.size()) {
+                if (text[end] == c) {
+                    if (end + 1 < text.size() && text[end + 1] == c) {
+                        end += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++end;
+            }
+            end = end < text.size() ? end + 1 : end;
+            current.append(text, i, end - i);
+            hasCode = true;
+            i = end;
+        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
+            size_t end = text.find("*/", i + 2);
+            end = end == std::string::npos ? text.size() : end + 2;
+            current.append(text, i, end - i);
+            i = end;
+        } else if (c == '-' && i + 1 < text.size() && text[i + 1] == '-') {
+            size_t end = text.find('\n', i);
+            end = end == std::string::npos ? text.size() : end;
+            current.append(text, i, end - i);
+            i = end;
+        } else {
+            current += c;
+            if (c == ';') {
+                if (hasCode)
+                    statements.push_back(current);
+                current.clear();
+                hasCode = false;
+            } else if (static_cast<unsigned char>(c) > ' ') {
+                hasCode = true;
+            }
+            ++i;
+        }
+    }
+    if (hasCode)
+        statements.push_back(current);
+    return statements;
+}
+
+// The working values of one run of the table phase.
+class TablePhase {
+public:
+    explicit TablePhase(ProcessHost& host) : m_host(host) {}
+
+    void run(data::TIBDataSet& META);
+
+private:
+    void relation(const std::string& name);
+    void placeholderTable(const std::string& name);
+    void columnStep(data::TIBDataSet& origem);
+    void indexStep(const std::string& table);
+    void dropPlaceholderColumn();
+    // Sets CAMPOS2's whole statement text; executes it when criarauto is ticked.
+    void campos2(const std::string& text);
+
+    ProcessHost& m_host;
+    std::string COMMIT;
+    std::string WTABELA;
+    std::string CRIATABELA;
+    // The placeholder table (name as read) whose INTY waits for the first added column.
+    std::string m_pendingDrop;
+    // 1-based rank of the current column in the source's column order.
+    int m_rank = 0;
+};
+
+void TablePhase::run(data::TIBDataSet& META) {
+    int count = 0;
+    while (!META.Eof()) {
+        ++count;
+        META.Next();
+    }
+    m_host.setProgressMax(count);
+    META.First();
+    int processed = 0;
+    while (!META.Eof()) {
+        const std::string name = META.FieldByName(kMetaNameField).AsString();
+        try {
+            relation(name);
+        } catch (const std::exception&) {
+            m_host.appendErrorLog(kTableError + name);
+        }
+        ++processed;
+        m_host.setProgressPosition(processed);
+        META.Next();
+    }
+}
+
+void TablePhase::relation(const std::string& name) {
+    COMMIT.clear();
+    m_pendingDrop.clear();
+    m_rank = 0;
+    const std::string trimmed = data::trim(name);
+
+    auto DESTINOTABELA = privateCursor(m_host.IBDatabase2());
+    setStatement(*DESTINOTABELA, kTableProbe);
+    DESTINOTABELA->ParamByName("TABELA").setAsString(trimmed);
+    DESTINOTABELA->Open();
+
+    auto VIEW_X = privateCursor(m_host.IBDatabase1());
+    setStatement(*VIEW_X, kViewTest);
+    VIEW_X->ParamByName("TABELAW").setAsString(trimmed);
+    VIEW_X->Open();
+
+    if (VIEW_X->Eof()) {
+        if (DESTINOTABELA->Eof()) {
+            placeholderTable(name);
+            DESTINOTABELA->Close();
+            WTABELA = kFlagSet;
+        }
+        data::TIBDataSet& origem = m_host.ORIGEM();
+        m_host.setDataSource2(&origem);
+        origem.Close();
+        origem.ParamByName("TABELA").setAsString(name);
+        origem.Open();
+        while (!origem.Eof()) {
+            columnStep(origem);
+            origem.Next();
+        }
+    }
+    m_host.processEvents();
+}
+
+void TablePhase::placeholderTable(const std::string& name) {
+    m_host.appendProcessLog(CRIATABELA);
+    const std::string create = kCreateTable + name + kPlaceholderColumn;
+    m_host.appendProcessLog(create);
+    campos2(create + " ");
+    COMMIT = kFlagSet;
+    CRIATABELA.clear();
+    WTABELA.clear();
+    targetReconnect(m_host);
+    // INTY goes once the first source column has been added, so the table is never left without
+    // a column.
+    m_pendingDrop = name;
+}
+
+void TablePhase::dropPlaceholderColumn() {
+    const std::string drop = kAlterTable + m_pendingDrop + kDropInty;
+    m_pendingDrop.clear();
+    m_host.appendProcessLog(drop);
+    campos2(drop);
+}
+
+void TablePhase::columnStep(data::TIBDataSet& origem) {
+    ++m_rank;
+    const std::string tableAsRead = origem.FieldByName("TABELA").AsString();
+    const std::string nameAsRead = origem.FieldByName("NOME").AsString();
+    const std::string T = data::trim(tableAsRead);
+    const std::string N = data::trim(nameAsRead);
+
+    auto DESTINO = privateCursor(m_host.IBDatabase2());
+    setStatement(*DESTINO, kColumnProbe);
+    DESTINO->ParamByName("TABELA").setAsString(tableAsRead);
+    DESTINO->ParamByName("CAMPO").setAsString(nameAsRead);
+    DESTINO->Open();
+
+    std::string nullConstraint;
+    const std::string length = origem.FieldByName("TAMANHO").AsString();
+    if (DESTINO->FieldByName("TAMANHO").AsString() != length)
+        m_host.appendProcessLog(kSizeWarning + nameAsRead + kSizeWarningTable + tableAsRead);
+
+    if (DESTINO->Eof()) {
+        const std::string typeText = columnTypeText({
+            .typeName = origem.FieldByName("TIPO").AsString(),
+            .length = length,
+            .precision = origem.FieldByName("PRECISAO").AsString(),
+            .scale = origem.FieldByName("CASAS_DECIMAIS").AsString(),
+            .subType = origem.FieldByName("SUBTIPO").AsString(),
+            .characterLength = origem.FieldByName("TAMANHO_CARACTERES").AsString(),
+        });
+        if (data::trim(origem.FieldByName("OBRIGATORIO").AsString()) == "1")
+            nullConstraint = kNotNull;
+        const std::string add = kAlterTable + T + kAdd + N + " " + typeText;
+        m_host.appendProcessLog(add + "; ");
+        campos2(add + " " + nullConstraint + "; ");
+        if (!m_pendingDrop.empty())
+            dropPlaceholderColumn();
+        const std::string position = kAlterTable + T + kAlter + N + kPosition + std::to_string(m_rank) + ";";
+        m_host.appendProcessLog(position);
+        campos2(position + " ");
+        COMMIT = kFlagSet;
+    }
+    if (COMMIT == kFlagSet && m_host.criarauto())
+        targetReconnect(m_host);
+    DESTINO->Close();
+    if (WTABELA == kFlagSet)
+        indexStep(T);
+}
+
+void TablePhase::indexStep(const std::string& table) {
+    WTABELA.clear();
+    extract::TIBExtract& extractor = m_host.IBExtract1();
+    extractor.ExtractObject(extract::eoIndexes, table, extract::TExtractTypes{});
+    CRIATABELA = extractor.Items().Text();
+    if (CRIATABELA.empty())
+        return;
+    m_host.appendProcessLog(CRIATABELA);
+    // The text may hold an index and the statement that makes it inactive: each runs on its own.
+    for (const std::string& statement : splitStatements(CRIATABELA))
+        campos2(statement);
+}
+
+void TablePhase::campos2(const std::string& text) {
+    data::TIBQuery& CAMPOS2 = m_host.CAMPOS2();
+    CAMPOS2.SQL().SetText(text);
+    if (m_host.criarauto())
+        CAMPOS2.ExecSQL();
+}
+
+void viewPhase(ProcessHost& host, data::TIBDataSet& META) {
+    auto VIEW_X = privateCursor(host.IBDatabase1());
+    host.appendProcessLog(kViewPhaseStart);
+    META.First();
+    while (!META.Eof()) {
+        const std::string name = data::trim(META.FieldByName(kMetaNameField).AsString());
+        setStatement(*VIEW_X, kViewTest);
+        VIEW_X->ParamByName("TABELAW").setAsString(name);
+        VIEW_X->Open();
+        if (!VIEW_X->Eof()) {
+            try {
+                extract::TIBExtract& extractor = host.IBExtract1();
+                extractor.ExtractObject(extract::eoView, name, extract::TExtractTypes{});
+                std::string text = extractor.Items().Text();
+                text = removeText(text, kViewHeadStart + name + kViewHeadOwner);
+                text = createOrAlter(text);
+                host.appendProcessLog(text);
+                data::TIBDataSet& statement = newStatementCursor(host, " " + text + " ");
+                if (host.criarauto())
+                    statement.ExecSQL();
+                targetReconnect(host);
+            } catch (const std::exception&) {
+                host.appendProcessLog(kViewError + name);
+            }
+        }
+        META.Next();
+    }
+}
+
+} // namespace
+
+void runTableViewProcess(ProcessHost& host) {
+    sameNameGuard(host);
+    data::TIBDataSet& META = newSourceCursor(host);
+    host.setDataSource1(&META);
+    META.SelectSQL().Clear();
+    META.SelectSQL().Add(kMetaLine1);
+    META.SelectSQL().Add(kMetaLine2);
+    META.Open();
+    // DDL goes to the target as written: a colon in it is no parameter.
+    host.CAMPOS2().ParamCheck = false;
+    TablePhase(host).run(META);
+    viewPhase(host, META);
+}
+
+void setupORIGEM(data::TIBDataSet& origem) {
+    static const char* const kLines[] = {
+        "SELECT",
+        "  A.RDB$FIELD_NAME NOME,",
+        "  C.RDB$TYPE_NAME TIPO,",
+        "  B.RDB$FIELD_SUB_TYPE SUBTIPO,",
+        "  B.RDB$FIELD_LENGTH TAMANHO,",
+        "  B.RDB$CHARACTER_LENGTH TAMANHO_CARACTERES,",
+        "  A.RDB$RELATION_NAME AS TABELA,",
+        "  B.RDB$SEGMENT_LENGTH SEGMENTO,",
+        "  B.RDB$FIELD_PRECISION PRECISAO,",
+        "  B.RDB$FIELD_SCALE CASAS_DECIMAIS,",
+        "  A.RDB$DEFAULT_SOURCE VALOR_PADRAO,",
+        "  A.RDB$NULL_FLAG OBRIGATORIO, ",
+        "  A.RDB$FIELD_POSITION AS  POSICAO",
+        "FROM",
+        "  RDB$RELATION_FIELDS A,",
+        "  RDB$FIELDS B,",
+        "  RDB$TYPES C",
+        "WHERE",
+        "  (A.RDB$RELATION_NAME =:TABELA)AND",
+        "  (B.RDB$FIELD_NAME = A.RDB$FIELD_SOURCE)AND",
+        "  (C.RDB$TYPE = B.RDB$FIELD_TYPE)AND",
+        "  (C.RDB$FIELD_NAME = 'RDB$FIELD_TYPE')",
+        "ORDER BY",
+        "  RDB$FIELD_POSITION",
+    };
+    origem.SelectSQL().Clear();
+    for (const char* line : kLines)
+        origem.SelectSQL().Add(line);
+
+    struct StoredField {
+        const char* name;
+        const char* column;
+        data::TFieldType type;
+        int size;
+        bool fixed;
+    };
+    using data::TFieldType;
+    static const StoredField kFields[] = {
+        {"ORIGEMNOME", "NOME", TFieldType::String, 93, true},
+        {"ORIGEMTIPO", "TIPO", TFieldType::String, 93, true},
+        {"ORIGEMSUBTIPO", "SUBTIPO", TFieldType::Smallint, 0, false},
+        {"ORIGEMTAMANHO", "TAMANHO", TFieldType::Smallint, 0, false},
+        {"ORIGEMTAMANHO_CARACTERES", "TAMANHO_CARACTERES", TFieldType::Smallint, 0, false},
+        {"ORIGEMSEGMENTO", "SEGMENTO", TFieldType::Smallint, 0, false},
+        {"ORIGEMPRECISAO", "PRECISAO", TFieldType::Smallint, 0, false},
+        {"ORIGEMCASAS_DECIMAIS", "CASAS_DECIMAIS", TFieldType::Smallint, 0, false},
+        {"ORIGEMVALOR_PADRAO", "VALOR_PADRAO", TFieldType::Memo, 0, false},
+        {"ORIGEMOBRIGATORIO", "OBRIGATORIO", TFieldType::Smallint, 0, false},
+        {"ORIGEMTABELA", "TABELA", TFieldType::String, 93, true},
+        {"ORIGEMPOSICAO", "POSICAO", TFieldType::Smallint, 0, false},
+    };
+    for (const StoredField& f : kFields)
+        origem.addStoredField(f.column, f.type, f.size, f.fixed).Name = f.name;
+}
+
+} // namespace vistrel::sync
