@@ -1,0 +1,243 @@
+// 5-COMPARAR PROCEDURES: rebuilds on the target every stored procedure of the source that the target
+// lacks or whose input or output count differs. The statement head is assembled here from the
+// source's parameter rows, the body is the stored source text, and the whole statement runs on the
+// direct-execution connection in a transaction of its own.
+#include "data/ibdataset.h"
+#include "data/sqlconnection.h"
+#include "data/strings.h"
+#include "sync/processes.h"
+#include "sync/runframe.h"
+
+#include <exception>
+#include <string>
+#include <variant>
+
+namespace vistrel::sync {
+
+namespace {
+
+constexpr char kProcedureEnumeration[] = "SELECT * FROM RDB$PROCEDURES ORDER BY RDB$PROCEDURE_ID DESC ";
+constexpr char kProcedureProbeHead[] = "SELECT * FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME='";
+constexpr char kLiteralTail[] = "' ";
+
+// One row per parameter with the type of its field source (the implicit field, or the domain whose
+// type a domain or TYPE OF parameter takes). Beyond the type name the row carries what an exact
+// declaration needs: scale and sub-type of integral and blob types, the character set and a
+// non-default collation, NOT NULL (the parameter's own, or that of a domain it is declared with)
+// and the parameter's default clause. The tail orders inputs before outputs, each in declared order.
+constexpr char kParameterQueryHead[] =
+    "SELECT rdb$procedure_name, rdb$procedure_parameters.rdb$parameter_name,rdb$fields.rdb$field_name,"
+    "rdb$fields.rdb$field_type, RDB$FIELD_LENGTH, CASE rdb$fields.RDB$FIELD_TYPE    WHEN 7 THEN 'SMALLINT'  "
+    "  WHEN 8 THEN 'integer'    WHEN 9 THEN 'QUAD'    WHEN 10 THEN 'FLOAT'    WHEN 11 THEN 'D_FLOAT'    WHEN "
+    "12 THEN 'DATE'    WHEN 13 THEN 'TIME'    WHEN 14 THEN 'CHAR'    WHEN 16 THEN 'NUMERIC'    WHEN 23 THEN "
+    "'BOOLEAN'    WHEN 27 THEN 'DOUBLE PRECISION'    WHEN 35 THEN 'TIMESTAMP'    WHEN 37 THEN 'VARCHAR'    "
+    "WHEN 40 THEN 'CSTRING'    WHEN 261 THEN 'BLOB'END AS FIELD_TYPE, RDB$PARAMETER_TYPE, "
+    "RDB$CHARACTER_LENGTH, RDB$FIELD_PRECISION, rdb$fields.RDB$FIELD_SCALE, rdb$fields.RDB$FIELD_SUB_TYPE, "
+    "(SELECT CS.RDB$CHARACTER_SET_NAME FROM RDB$CHARACTER_SETS CS WHERE CS.RDB$CHARACTER_SET_ID = "
+    "rdb$fields.RDB$CHARACTER_SET_ID) AS CHARACTER_SET_NAME, (SELECT CO.RDB$COLLATION_NAME FROM "
+    "RDB$COLLATIONS CO WHERE CO.RDB$CHARACTER_SET_ID = rdb$fields.RDB$CHARACTER_SET_ID AND "
+    "CO.RDB$COLLATION_ID = COALESCE(rdb$procedure_parameters.RDB$COLLATION_ID, "
+    "rdb$fields.RDB$COLLATION_ID) AND CO.RDB$COLLATION_ID <> 0) AS COLLATION_NAME, CASE WHEN "
+    "rdb$procedure_parameters.RDB$NULL_FLAG = 1 OR "
+    "(COALESCE(rdb$procedure_parameters.RDB$PARAMETER_MECHANISM, "
+    "0) = 0 AND rdb$procedure_parameters.RDB$FIELD_SOURCE NOT STARTING WITH 'RDB$' AND "
+    "rdb$fields.RDB$NULL_FLAG = 1) THEN 1 ELSE 0 END AS PARAMETER_NOT_NULL, "
+    "rdb$procedure_parameters.RDB$DEFAULT_SOURCE AS PARAMETER_DEFAULT FROM rdb$procedure_parameters,    "
+    "rdb$fields  WHERE rdb$fields.rdb$field_name = rdb$procedure_parameters.rdb$field_source AND "
+    "rdb$procedure_name='";
+constexpr char kParameterQueryTail[] = "' ORDER BY RDB$PARAMETER_TYPE, RDB$PARAMETER_NUMBER";
+
+// The stored source is read whole, as a text blob.
+constexpr char kSourceQueryHead[] =
+    "SELECT RDB$PROCEDURE_SOURCE AS CONTEUDO FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME='";
+
+// The target's default character set: a text parameter in any other set names its set.
+constexpr char kTargetCharacterSetQuery[] = "SELECT RDB$CHARACTER_SET_NAME FROM RDB$DATABASE";
+
+constexpr char kExecutingProcedure[] = "Executando Procedure....";
+constexpr char kCreateOrAlterProcedure[] = " CREATE OR ALTER PROCEDURE ";
+constexpr char kProcedureFailed[] = "Houve algum problema na execução dessa procedure ";
+constexpr char kProcedureComparisonFinished[] = "Comparação de procedure finalizada;";
+constexpr char kStatementEnd[] = " ; ";
+
+// A name as the statement head writes it: as it is when the server reads it back unchanged
+// unquoted (an upper-case letter, then upper-case letters, digits, _ and $), otherwise in double
+// quotes with inner double quotes doubled, so that the procedure or parameter keeps its exact name.
+std::string identifier(const std::string& name) {
+    bool regular = !name.empty() && name[0] >= 'A' && name[0] <= 'Z';
+    for (char c : name) {
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$'))
+            regular = false;
+    }
+    if (regular)
+        return name;
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+// The text without its last two characters; shorter texts contribute nothing.
+std::string dropLastTwo(const std::string& text) {
+    return text.size() < 2 ? std::string() : text.substr(0, text.size() - 2);
+}
+
+int textAsInt(const std::string& text, int fallback) {
+    try {
+        return text.empty() ? fallback : std::stoi(text);
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+bool isZero(const data::TVariant& value) {
+    if (const auto* i = std::get_if<int64_t>(&value))
+        return *i == 0;
+    if (const auto* s = std::get_if<std::string>(&value))
+        return *s == "0";
+    return false;
+}
+
+// The declared type of the current parameter row, without the blanks around it.
+std::string declaredType(data::TIBDataSet& parameters) {
+    const std::string fieldType = data::trim(parameters.FieldByName("FIELD_TYPE").AsString());
+    const int typeCode = textAsInt(data::trim(parameters.FieldByName("RDB$FIELD_TYPE").AsString()), 0);
+    const int scale = textAsInt(data::trim(parameters.FieldByName("RDB$FIELD_SCALE").AsString()), 0);
+    const int subType = textAsInt(data::trim(parameters.FieldByName("RDB$FIELD_SUB_TYPE").AsString()), 0);
+    const int precision = textAsInt(data::trim(parameters.FieldByName("RDB$FIELD_PRECISION").AsString()), 0);
+
+    if (typeCode == 7 || typeCode == 8 || typeCode == 16) {
+        // A declared NUMERIC or DECIMAL (sub-type 1 or 2) or any scaled integer keeps its precision
+        // and scale; plain integers keep their own names.
+        if (scale != 0 || subType == 1 || subType == 2) {
+            const int storagePrecision = typeCode == 7 ? 4 : typeCode == 8 ? 9 : 18;
+            return std::string(subType == 2 ? "DECIMAL" : "NUMERIC") + "(" +
+                   std::to_string(precision > 0 ? precision : storagePrecision) + "," +
+                   std::to_string(-scale) + ")";
+        }
+        if (typeCode == 16)
+            return "BIGINT";
+        return fieldType;
+    }
+    if (fieldType == "VARCHAR" || fieldType == "CHAR") {
+        // The length in characters; a field without one (from before character lengths were kept)
+        // has its byte length.
+        std::string length = data::trim(parameters.FieldByName("RDB$CHARACTER_LENGTH").AsString());
+        if (length.empty())
+            length = data::trim(parameters.FieldByName("RDB$FIELD_LENGTH").AsString());
+        return fieldType + "(" + length + ")";
+    }
+    if (fieldType == "BLOB")
+        return "BLOB SUB_TYPE " + (subType == 1 ? std::string("TEXT") : std::to_string(subType));
+    return fieldType;
+}
+
+// The type text of the current parameter row, blank before and after: the declared type, the
+// character set when it is not the target's default, NOT NULL, a non-default collation and the
+// default clause, each only when the source has it.
+std::string parameterType(data::TIBDataSet& parameters, const std::string& targetCharacterSet) {
+    std::string type = " " + declaredType(parameters);
+    const std::string characterSet = data::trim(parameters.FieldByName("CHARACTER_SET_NAME").AsString());
+    if (!characterSet.empty() && characterSet != targetCharacterSet)
+        type += " CHARACTER SET " + characterSet;
+    if (data::trim(parameters.FieldByName("PARAMETER_NOT_NULL").AsString()) == "1")
+        type += " NOT NULL";
+    const std::string collation = data::trim(parameters.FieldByName("COLLATION_NAME").AsString());
+    if (!collation.empty())
+        type += " COLLATE " + collation;
+    const std::string defaultClause = data::trim(parameters.FieldByName("PARAMETER_DEFAULT").AsString());
+    if (!defaultClause.empty())
+        type += " " + defaultClause;
+    return type + " ";
+}
+
+void procedureStep(ProcessHost& host, data::TIBDataSet& TABELAS, data::TIBDataSet& DESTINOTABELA,
+                   data::TIBDataSet& TABELAS2, data::TIBDataSet& TABELAS3,
+                   const std::string& targetCharacterSet) {
+    const std::string name = data::trim(TABELAS.FieldByName("RDB$PROCEDURE_NAME").AsString());
+    std::string campos2;
+    std::string campos3;
+    openWith(DESTINOTABELA, kProcedureProbeHead + literalName(name) + kLiteralTail);
+
+    const bool present = !DESTINOTABELA.Eof();
+    const bool sameCounts = TABELAS.FieldByName("RDB$PROCEDURE_INPUTS").AsString() ==
+                                DESTINOTABELA.FieldByName("RDB$PROCEDURE_INPUTS").AsString() &&
+                            TABELAS.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString() ==
+                                DESTINOTABELA.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString();
+    if (present && sameCounts)
+        return;
+
+    host.clearProcedureBuffer();
+    host.appendProcessLog(kExecutingProcedure + name);
+    std::string campos;
+
+    openWith(TABELAS2, kParameterQueryHead + literalName(name) + kParameterQueryTail);
+    campos = campos + kCreateOrAlterProcedure + identifier(name) + " ( ";
+    while (!TABELAS2.Eof()) {
+        const std::string tipocampo = parameterType(TABELAS2, targetCharacterSet);
+        const std::string parameterName =
+            identifier(data::trim(TABELAS2.FieldByName("rdb$parameter_name").AsString()));
+        if (isZero(TABELAS2.FieldByName("RDB$PARAMETER_TYPE").AsVariant()))
+            campos2 += " " + parameterName + " " + tipocampo + ", ";
+        else
+            campos3 += " " + parameterName + " " + tipocampo + ",  ";
+        TABELAS2.Next();
+    }
+    campos = campos + " " + dropLastTwo(campos2);
+    // A procedure without output parameters has no RETURNS clause: the server refuses an empty one.
+    if (campos3.empty())
+        campos = campos + " ) AS ";
+    else
+        campos = campos + " ) RETURNS ( " + dropLastTwo(data::trim(campos3)) + " ) AS ";
+
+    openWith(TABELAS3, kSourceQueryHead + literalName(name) + kLiteralTail);
+    const std::string source = TABELAS3.FieldByName("CONTEUDO").AsString();
+
+    host.appendProcedureBuffer(campos + "  " + source + " ");
+    host.appendProcedureBuffer(kStatementEnd);
+    host.appendProcessLog(host.procedureBufferText());
+
+    data::TTransactionDesc Trans;
+    Trans.TransactionID = 1;
+    Trans.IsolationLevel = data::xilREADCOMMITTED;
+    try {
+        data::TSQLConnection& connection = host.SQLConnection();
+        connection.StartTransaction(Trans);
+        connection.ExecuteDirect(" " + host.procedureBufferText() + "   ");
+        connection.Commit(Trans);
+    } catch (const std::exception&) {
+        host.appendErrorLog(kProcedureFailed + name);
+    }
+    host.clearProcedureBuffer();
+}
+
+} // namespace
+
+void runProcedureProcess(ProcessHost& host) {
+    host.clearProcessLog();
+    sameNameGuard(host);
+
+    data::TIBDataSet& TABELAS = newSourceCursor(host);
+    data::TIBDataSet& TABELAS2 = newSourceCursor(host);
+    data::TIBDataSet& TABELAS3 = newSourceCursor(host);
+    data::TIBDataSet& DESTINOTABELA = newTargetCursor(host);
+    openWith(TABELAS, kProcedureEnumeration);
+
+    data::TIBDataSet& targetDatabase = newTargetCursor(host);
+    openWith(targetDatabase, kTargetCharacterSetQuery);
+    const std::string targetCharacterSet =
+        data::trim(targetDatabase.FieldByName("RDB$CHARACTER_SET_NAME").AsString());
+    targetDatabase.Close();
+
+    host.appendProcessLog("");
+    while (!TABELAS.Eof()) {
+        procedureStep(host, TABELAS, DESTINOTABELA, TABELAS2, TABELAS3, targetCharacterSet);
+        TABELAS.Next();
+    }
+    host.showMessage(kProcedureComparisonFinished);
+}
+
+} // namespace vistrel::sync
