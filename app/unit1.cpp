@@ -62,53 +62,6 @@ constexpr char kConnectionName[] = "FBConnection";
 constexpr char kDriverName[] = "Firebird";
 constexpr char kGetDriverFunc[] = "getSQLDriverINTERBASE";
 
-// The column-list cursor's stored statement and fields.
-constexpr const char* kOrigemStatement[] = {
-    "SELECT",
-    "  A.RDB$FIELD_NAME NOME,",
-    "  C.RDB$TYPE_NAME TIPO,",
-    "  B.RDB$FIELD_SUB_TYPE SUBTIPO,",
-    "  B.RDB$FIELD_LENGTH TAMANHO,",
-    "  A.RDB$RELATION_NAME AS TABELA,",
-    "  B.RDB$SEGMENT_LENGTH SEGMENTO,",
-    "  B.RDB$FIELD_PRECISION PRECISAO,",
-    "  B.RDB$FIELD_SCALE CASAS_DECIMAIS,",
-    "  A.RDB$DEFAULT_SOURCE VALOR_PADRAO,",
-    "  A.RDB$NULL_FLAG OBRIGATORIO, ",
-    "  A.RDB$FIELD_POSITION AS  POSICAO",
-    "FROM",
-    "  RDB$RELATION_FIELDS A,",
-    "  RDB$FIELDS B,",
-    "  RDB$TYPES C",
-    "WHERE",
-    "  (A.RDB$RELATION_NAME =:TABELA)AND",
-    "  (B.RDB$FIELD_NAME = A.RDB$FIELD_SOURCE)AND",
-    "  (C.RDB$TYPE = B.RDB$FIELD_TYPE)AND",
-    "  (C.RDB$FIELD_NAME = 'RDB$FIELD_TYPE')",
-    "ORDER BY",
-    "  RDB$FIELD_POSITION",
-};
-struct StoredField {
-    const char* name;
-    const char* fieldName;
-    data::TFieldType type;
-    int size;
-    bool fixedChar;
-};
-constexpr StoredField kOrigemFields[] = {
-    {"ORIGEMNOME", "NOME", data::TFieldType::String, 93, true},
-    {"ORIGEMTIPO", "TIPO", data::TFieldType::String, 93, true},
-    {"ORIGEMSUBTIPO", "SUBTIPO", data::TFieldType::Smallint, 2, false},
-    {"ORIGEMTAMANHO", "TAMANHO", data::TFieldType::Smallint, 2, false},
-    {"ORIGEMSEGMENTO", "SEGMENTO", data::TFieldType::Smallint, 2, false},
-    {"ORIGEMPRECISAO", "PRECISAO", data::TFieldType::Smallint, 2, false},
-    {"ORIGEMCASAS_DECIMAIS", "CASAS_DECIMAIS", data::TFieldType::Smallint, 2, false},
-    {"ORIGEMVALOR_PADRAO", "VALOR_PADRAO", data::TFieldType::Memo, 8, false},
-    {"ORIGEMOBRIGATORIO", "OBRIGATORIO", data::TFieldType::Smallint, 2, false},
-    {"ORIGEMTABELA", "TABELA", data::TFieldType::String, 93, true},
-    {"ORIGEMPOSICAO", "POSICAO", data::TFieldType::Smallint, 2, false},
-};
-
 // Colours of the window's bands: the system hot-light colour, with bold white captions on it.
 const QColor kHotLight{0, 102, 204};
 
@@ -499,10 +452,7 @@ void TForm1::setStoredSettings() {
     m_ORIGEM.Name = "ORIGEM";
     m_ORIGEM.setDatabase(&m_IBDatabase1);
     m_ORIGEM.setTransaction(&m_IBTransaction1);
-    for (const char* line : kOrigemStatement)
-        m_ORIGEM.SelectSQL().Add(line);
-    for (const StoredField& field : kOrigemFields)
-        m_ORIGEM.addStoredField(field.fieldName, field.type, field.size, field.fixedChar).Name = field.name;
+    sync::setupORIGEM(m_ORIGEM);
 
     m_CAMPOS2.Name = "CAMPOS2";
     m_CAMPOS2.setDatabase(&m_IBDatabase2);

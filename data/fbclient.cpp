@@ -74,6 +74,8 @@ const FbApi& loadClient(const std::string& libraryName) {
     bind(module, a.get_segment, "isc_get_segment", ok);
     bind(module, a.close_blob, "isc_close_blob", ok);
     bind(module, a.cancel_blob, "isc_cancel_blob", ok);
+    bind(module, a.create_blob2, "isc_create_blob2", ok);
+    bind(module, a.put_segment, "isc_put_segment", ok);
     bind(module, a.sqlcode, "isc_sqlcode", ok);
     bind(module, a.vax_integer, "isc_vax_integer", ok);
     bind(module, a.interpret, "fb_interpret", ok);

@@ -3,6 +3,7 @@
 #include "data/detail/fbclient.h"
 #include "data/errors.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -120,6 +121,9 @@ struct Column {
     int describedLength = 0;
     int describedScale = 0;
     int describedSubtype = 0;
+    // Text for a blob parameter, written into a new blob when the statement executes.
+    bool blobPending = false;
+    std::string blobText;
 
     int type() const { return var->sqltype & ~1; }
     bool isNull() const { return (var->sqltype & 1) && ind < 0; }
@@ -420,6 +424,7 @@ void TIBSQL::ExecQuery() {
     XSQLDA* in = m_state->inCols.empty() ? nullptr : m_state->in.get();
     auto fail = [&]() { m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false); };
     m_rowsAffected = 0;
+    writePendingBlobs();
     switch (m_statementType) {
     case StatementType::Select:
     case StatementType::SelectForUpdate:
@@ -460,6 +465,37 @@ void TIBSQL::ExecQuery() {
         }
     }
     m_transaction->checkAutoStop();
+}
+
+void TIBSQL::writePendingBlobs() {
+    const auto& a = api();
+    for (Column& c : m_state->inCols) {
+        if (!c.blobPending || c.ind < 0)
+            continue;
+        ISC_STATUS_ARRAY status{};
+        isc_blob_handle blob = 0;
+        ISC_QUAD id{};
+        if (a.create_blob2(status, &m_database->handle().h, &m_transaction->handle().h, &blob, &id, 0,
+                           nullptr))
+            m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+        size_t pos = 0;
+        while (pos < c.blobText.size()) {
+            unsigned short len =
+                static_cast<unsigned short>(std::min<size_t>(32768, c.blobText.size() - pos));
+            if (a.put_segment(status, &blob, len, c.blobText.data() + pos)) {
+                ISC_STATUS_ARRAY s2{};
+                a.cancel_blob(s2, &blob);
+                m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+            }
+            pos += len;
+        }
+        if (a.close_blob(status, &blob)) {
+            ISC_STATUS_ARRAY s2{};
+            a.cancel_blob(s2, &blob);
+            m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+        }
+        std::memcpy(c.var->sqldata, &id, sizeof id);
+    }
 }
 
 bool TIBSQL::Next() {
@@ -621,6 +657,18 @@ std::string TIBSQL::readBlob(int columnIndex) {
 
 // ---------------------------------------------------------------- TIBXSQLVAR
 
+namespace {
+// The longest text a non-blob parameter can carry.
+constexpr size_t kMaxTextParameter = 32765;
+
+[[noreturn]] void raiseStringTooLarge(size_t length, size_t capacity) {
+    std::string text = clientErrorText(ClientError::StringTooLarge);
+    text.replace(text.find("%d"), 2, std::to_string(length));
+    text.replace(text.find("%d"), 2, std::to_string(capacity));
+    raiseClientErrorText(ClientError::StringTooLarge, text);
+}
+} // namespace
+
 Column& TIBXSQLVAR::col() const {
     return m_param ? m_owner->inColumn(m_indexes.front()) : m_owner->outColumn(m_indexes.front());
 }
@@ -770,14 +818,24 @@ void TIBXSQLVAR::setAsString(const std::string& value) {
         Column& c = m_owner->inColumn(i);
         if ((c.describedType == SQL_TEXT || c.describedType == SQL_VARYING) &&
             static_cast<int>(value.size()) > c.describedLength) {
-            std::string text = clientErrorText(ClientError::StringTooLarge);
-            text.replace(text.find("%d"), 2, std::to_string(value.size()));
-            text.replace(text.find("%d"), 2, std::to_string(c.describedLength));
-            raiseClientErrorText(ClientError::StringTooLarge, text);
+            raiseStringTooLarge(value.size(), c.describedLength);
         }
     }
     for (int i : m_indexes) {
         Column& c = m_owner->inColumn(i);
+        if (c.describedType == SQL_BLOB) {
+            c.var->sqltype = SQL_BLOB | 1;
+            c.var->sqlscale = 0;
+            c.var->sqllen = sizeof(ISC_QUAD);
+            c.bindBuffer(sizeof(ISC_QUAD));
+            c.blobPending = true;
+            c.blobText = value;
+            c.ind = 0;
+            continue;
+        }
+        if (value.size() > kMaxTextParameter)
+            raiseStringTooLarge(value.size(), kMaxTextParameter);
+        c.blobPending = false;
         c.var->sqltype = SQL_TEXT | 1;
         c.var->sqlscale = 0;
         c.var->sqllen = static_cast<ISC_SHORT>(value.size());
@@ -793,6 +851,7 @@ void TIBXSQLVAR::setAsTrimString(const std::string& value) {
 
 namespace {
 template <typename T> void setNumber(Column& c, int sqlType, T value) {
+    c.blobPending = false;
     c.var->sqltype = static_cast<ISC_SHORT>(sqlType | 1);
     c.var->sqlscale = 0;
     c.var->sqllen = sizeof(T);
@@ -818,8 +877,10 @@ void TIBXSQLVAR::setAsInt64(int64_t value) {
 }
 
 void TIBXSQLVAR::setNull() {
-    for (int i : m_indexes)
+    for (int i : m_indexes) {
         m_owner->inColumn(i).ind = -1;
+        m_owner->inColumn(i).blobPending = false;
+    }
 }
 
 } // namespace vistrel::data

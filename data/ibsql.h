@@ -156,6 +156,7 @@ private:
     detail::Column& outColumn(int i);
     detail::Column& inColumn(int i);
     void unprepare() noexcept;
+    void writePendingBlobs();
 
     TIBDatabase* m_database = nullptr;
     TIBTransaction* m_transaction = nullptr;

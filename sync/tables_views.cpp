@@ -381,16 +381,16 @@ void setupORIGEM(data::TIBDataSet& origem) {
     static const StoredField kFields[] = {
         {"ORIGEMNOME", "NOME", TFieldType::String, 93, true},
         {"ORIGEMTIPO", "TIPO", TFieldType::String, 93, true},
-        {"ORIGEMSUBTIPO", "SUBTIPO", TFieldType::Smallint, 0, false},
-        {"ORIGEMTAMANHO", "TAMANHO", TFieldType::Smallint, 0, false},
-        {"ORIGEMTAMANHO_CARACTERES", "TAMANHO_CARACTERES", TFieldType::Smallint, 0, false},
-        {"ORIGEMSEGMENTO", "SEGMENTO", TFieldType::Smallint, 0, false},
-        {"ORIGEMPRECISAO", "PRECISAO", TFieldType::Smallint, 0, false},
-        {"ORIGEMCASAS_DECIMAIS", "CASAS_DECIMAIS", TFieldType::Smallint, 0, false},
-        {"ORIGEMVALOR_PADRAO", "VALOR_PADRAO", TFieldType::Memo, 0, false},
-        {"ORIGEMOBRIGATORIO", "OBRIGATORIO", TFieldType::Smallint, 0, false},
+        {"ORIGEMSUBTIPO", "SUBTIPO", TFieldType::Smallint, 2, false},
+        {"ORIGEMTAMANHO", "TAMANHO", TFieldType::Smallint, 2, false},
+        {"ORIGEMTAMANHO_CARACTERES", "TAMANHO_CARACTERES", TFieldType::Smallint, 2, false},
+        {"ORIGEMSEGMENTO", "SEGMENTO", TFieldType::Smallint, 2, false},
+        {"ORIGEMPRECISAO", "PRECISAO", TFieldType::Smallint, 2, false},
+        {"ORIGEMCASAS_DECIMAIS", "CASAS_DECIMAIS", TFieldType::Smallint, 2, false},
+        {"ORIGEMVALOR_PADRAO", "VALOR_PADRAO", TFieldType::Memo, 8, false},
+        {"ORIGEMOBRIGATORIO", "OBRIGATORIO", TFieldType::Smallint, 2, false},
         {"ORIGEMTABELA", "TABELA", TFieldType::String, 93, true},
-        {"ORIGEMPOSICAO", "POSICAO", TFieldType::Smallint, 0, false},
+        {"ORIGEMPOSICAO", "POSICAO", TFieldType::Smallint, 2, false},
     };
     for (const StoredField& f : kFields)
         origem.addStoredField(f.column, f.type, f.size, f.fixed).Name = f.name;

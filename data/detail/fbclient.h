@@ -28,6 +28,8 @@ struct FbApi {
     decltype(&::isc_get_segment) get_segment;
     decltype(&::isc_close_blob) close_blob;
     decltype(&::isc_cancel_blob) cancel_blob;
+    decltype(&::isc_create_blob2) create_blob2;
+    decltype(&::isc_put_segment) put_segment;
     decltype(&::isc_sqlcode) sqlcode;
     decltype(&::isc_vax_integer) vax_integer;
     decltype(&::fb_interpret) interpret;

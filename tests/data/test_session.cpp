@@ -1,0 +1,245 @@
+// Sessions and transactions against the private test server.
+#include "data/detail/fbclient.h"
+#include "data/errors.h"
+#include "data/ibdatabase.h"
+#include "data/ibdataset.h"
+#include "tests/support/scratchdatabase.h"
+
+#include <gtest/gtest.h>
+
+using namespace vistrel::data;
+using vistrel::test::ScratchDatabase;
+using vistrel::test::ScratchOptions;
+
+namespace {
+
+ScratchOptions withSql(const std::string& sql) {
+    ScratchOptions o;
+    o.sql = sql;
+    return o;
+}
+
+ScratchOptions dialectOne() {
+    ScratchOptions o;
+    o.dialect = 1;
+    return o;
+}
+
+// One session with its default transaction, as the window holds them.
+struct Session {
+    TIBDatabase db;
+    TIBTransaction tr;
+    explicit Session(const ScratchDatabase& s, const std::string& password = {}) {
+        db.setServerType("IBServer");
+        tr.setDefaultDatabase(&db);
+        db.setDefaultTransaction(&tr);
+        db.setDatabaseName(s.connectionString());
+        db.Params().Add("user_name=" + s.user());
+        db.Params().Add("password=" + (password.empty() ? s.password() : password));
+    }
+    int count(const std::string& sql) {
+        TIBDataSet c;
+        c.setDatabase(&db);
+        c.SelectSQL().Add(sql);
+        c.Open();
+        return c.Fields(0).AsInteger();
+    }
+    void exec(const std::string& sql) {
+        TIBDataSet c;
+        c.setDatabase(&db);
+        c.ParamCheck = false;
+        c.SelectSQL().Add(sql);
+        c.ExecSQL();
+    }
+};
+
+template <typename E, typename F> std::string messageOf(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+TEST(Session, AttachesAndDetachesWithGoodCredentials) {
+    ScratchDatabase s("session");
+    Session x(s);
+    x.db.setConnected(true);
+    EXPECT_TRUE(x.db.Connected());
+    x.db.setConnected(true); // second write of true does nothing
+    EXPECT_EQ(x.db.SQLDialect(), 3);
+    EXPECT_FALSE(x.tr.Active()) << "attach starts no transaction";
+    x.db.setConnected(false);
+    EXPECT_FALSE(x.db.Connected());
+}
+
+TEST(Session, WrongPasswordRaisesServerErrorAndStaysDetached) {
+    ScratchDatabase s("badpw");
+    Session x(s, "not-the-password");
+    try {
+        x.db.setConnected(true);
+        FAIL() << "attach with a wrong password succeeded";
+    } catch (const EIBInterBaseError& e) {
+        EXPECT_NE(std::string(e.what()).find("Your user name and password are not defined"),
+                  std::string::npos)
+            << e.what();
+        EXPECT_EQ(e.IBErrorCode(), 335544472);
+        EXPECT_EQ(std::string(e.what()).find("SQLCODE"), std::string::npos);
+    }
+    EXPECT_FALSE(x.db.Connected());
+}
+
+TEST(Session, DialectOneDatabaseLowersSQLDialect) {
+    ScratchDatabase s("dialect1", dialectOne());
+    Session x(s);
+    x.db.setConnected(true);
+    EXPECT_EQ(x.db.SQLDialect(), 1);
+    EXPECT_EQ(x.db.dbSQLDialect(), 1);
+}
+
+struct DpbCase {
+    const char* name;
+    std::vector<std::string> lines;
+    bool attaches;
+    std::string error;
+};
+
+class ParameterBlock : public ::testing::TestWithParam<DpbCase> {};
+
+TEST_P(ParameterBlock, BuiltFromParams) {
+    static ScratchDatabase s("dpb");
+    const DpbCase& c = GetParam();
+    TIBDatabase db;
+    db.setDatabaseName(s.connectionString());
+    for (auto line : c.lines) {
+        auto pos = line.find("$PW");
+        if (pos != std::string::npos)
+            line.replace(pos, 3, s.password());
+        db.Params().Add(line);
+    }
+    if (c.attaches) {
+        EXPECT_NO_THROW(db.setConnected(true));
+        EXPECT_TRUE(db.Connected());
+        db.setConnected(false);
+    } else {
+        EXPECT_EQ(messageOf<EIBClientError>([&] { db.setConnected(true); }), c.error);
+        EXPECT_FALSE(db.Connected());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParameterBlock,
+    ::testing::Values(DpbCase{"plain", {"user_name=SYSDBA", "password=$PW"}, true, ""},
+                      DpbCase{"blank_lines", {"", "user_name=SYSDBA", "   ", "password=$PW", ""}, true, ""},
+                      DpbCase{"capitals_and_prefix", {"USER_NAME=SYSDBA", "isc_dpb_Password=$PW"}, true, ""},
+                      DpbCase{"unknown_name",
+                              {"user_name=SYSDBA", "Colour=blue", "password=$PW"},
+                              false,
+                              "DPB Constant (colour) is unknown"}),
+    [](const auto& tc) { return std::string(tc.param.name); });
+
+TEST(Session, NameAndParamsCannotChangeWhileAttached) {
+    ScratchDatabase s("locked");
+    Session x(s);
+    x.db.setConnected(true);
+    const std::string before = x.db.DatabaseName();
+    EXPECT_EQ(messageOf<EIBClientError>([&] { x.db.setDatabaseName("other"); }),
+              "Cannot perform operation -- DB is currently open");
+    EXPECT_EQ(x.db.DatabaseName(), before);
+    EXPECT_EQ(messageOf<EIBClientError>([&] { x.db.Params().Clear(); }),
+              "Cannot perform operation -- DB is currently open");
+    EXPECT_EQ(x.db.Params().Count(), 2);
+}
+
+TEST(Session, EmptyNameIsMissing) {
+    TIBDatabase db;
+    EXPECT_EQ(messageOf<EIBClientError>([&] { db.setConnected(true); }), "Database name is missing");
+}
+
+TEST(Session, DdlCommittedByReconnectAndInvisibleBefore) {
+    ScratchDatabase s("reconnect");
+    Session x(s);
+    x.exec("CREATE GENERATOR G_NEW");
+    EXPECT_TRUE(x.tr.Active()) << "executing started the default transaction";
+    EXPECT_EQ(s.queryValue("select count(*) from rdb$generators where rdb$generator_name = 'G_NEW';"), "0")
+        << "another attachment must not see uncommitted DDL";
+    x.db.setConnected(false);
+    x.db.setConnected(true);
+    EXPECT_FALSE(x.tr.Active());
+    EXPECT_EQ(s.queryValue("select count(*) from rdb$generators where rdb$generator_name = 'G_NEW';"), "1");
+}
+
+TEST(Session, CommitRefusedAtDetachIsReportedAndRolledBack) {
+    ScratchDatabase s("commitfail", withSql("CREATE TABLE T (A INTEGER);\n"
+                                            "INSERT INTO T VALUES (1);\n"
+                                            "INSERT INTO T VALUES (1);\n"));
+    Session x(s);
+    // A unique index over duplicates is built at commit, so the server refuses the commit.
+    x.exec("CREATE UNIQUE INDEX UQ_T ON T (A)");
+    try {
+        x.db.setConnected(false);
+        FAIL() << "a refused commit passed silently";
+    } catch (const EIBInterBaseError& e) {
+        EXPECT_NE(std::string(e.what()).find("duplicate"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(x.db.Connected()) << "the session still ends detached";
+    EXPECT_FALSE(x.tr.Active());
+    EXPECT_EQ(s.queryValue("select count(*) from rdb$indices where rdb$index_name = 'UQ_T';"), "0");
+}
+
+TEST(Transaction, ExplicitStartCommitRollbackAndTheirErrors) {
+    ScratchDatabase s("transaction");
+    Session x(s);
+    EXPECT_EQ(messageOf<EIBClientError>([&] { x.tr.StartTransaction(); }),
+              "Cannot perform operation -- DB is not open");
+    EXPECT_EQ(messageOf<EIBClientError>([&] { x.tr.Commit(); }), "Transaction is not active");
+    x.db.setConnected(true);
+    x.tr.StartTransaction();
+    EXPECT_EQ(messageOf<EIBClientError>([&] { x.tr.StartTransaction(); }), "Transaction is active");
+    x.exec("CREATE GENERATOR G_RB");
+    x.tr.Rollback();
+    EXPECT_EQ(x.count("select count(*) from rdb$generators where rdb$generator_name = 'G_RB'"), 0);
+    x.exec("CREATE GENERATOR G_CM");
+    x.tr.Commit();
+    EXPECT_EQ(s.queryValue("select count(*) from rdb$generators where rdb$generator_name = 'G_CM';"), "1");
+    TIBTransaction lonely;
+    EXPECT_EQ(messageOf<EIBClientError>([&] { lonely.StartTransaction(); }),
+              "No databases are listed in transaction component");
+}
+
+TEST(Session, StoredStartUpAttachSwallowsFailureAndRemembers) {
+    TIBDatabase db;
+    TIBTransaction tr;
+    tr.setDefaultDatabase(&db);
+    db.setDefaultTransaction(&tr);
+    db.setDatabaseName("127.0.0.1/1:/nowhere/fatura.fdb");
+    db.setStreamedConnected(true);
+    tr.setStreamedActive(true);
+    EXPECT_NO_THROW(db.Loaded());
+    EXPECT_FALSE(db.Connected());
+    EXPECT_FALSE(tr.Active());
+    // Remembering the stored state makes a later start try the attach (and report its failure).
+    EXPECT_THROW(tr.StartTransaction(), EIBInterBaseError);
+}
+
+TEST(Session, StoredStartUpAttachStartsTheStoredTransaction) {
+    ScratchDatabase s("storedok");
+    Session x(s);
+    x.db.setStreamedConnected(true);
+    x.tr.setStreamedActive(true);
+    x.db.Loaded();
+    EXPECT_TRUE(x.db.Connected());
+    EXPECT_TRUE(x.tr.Active());
+}
+
+TEST(Session, MissingClientLibraryNamesTheFile) {
+    EXPECT_EQ(messageOf<EIBClientError>([] { detail::loadClient("libnot-a-client.so.9"); }),
+              "InterBase library libnot-a-client.so.9 not found in the path. Please install InterBase to use "
+              "this functionality");
+    TIBDatabase db;
+    EXPECT_EQ(messageOf<EIBClientError>([&] { db.setServerType("Oracle"); }),
+              "Oracle is not a registered server type");
+}
+
+} // namespace
