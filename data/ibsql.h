@@ -101,7 +101,7 @@ private:
     std::vector<int> m_indexes;
 };
 
-class TIBSQL : public DatabaseClient, public TransactionClient {
+class TIBSQL final : public DatabaseClient, public TransactionClient {
 public:
     TIBSQL();
     ~TIBSQL();
