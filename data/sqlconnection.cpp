@@ -36,10 +36,6 @@ std::vector<std::string> storedParams() {
     };
 }
 
-bool failed(const ISC_STATUS* status) {
-    return status[0] == 1 && status[1] != 0;
-}
-
 // Codes after which the attachment is of no further use.
 bool lostConnection(const ISC_STATUS* status) {
     for (ISC_STATUS code : {isc_lost_db_connection, isc_net_read_err, isc_net_write_err, isc_network_error,
@@ -363,9 +359,13 @@ int TSQLConnection::ExecuteDirect(const std::string& sql) {
         const auto error = detail::interpretStatus(status);
         const bool lost = lostConnection(status);
         st.reset();
-        own.reset();
-        if (lost)
+        if (lost) {
+            own.reset();
             impl.close();
+        } else if (own) {
+            own.reset();
+            closeIfIdle();
+        }
         throwStatusError(error);
     };
 
