@@ -1,0 +1,470 @@
+// 4-COMPARAR TABELAS/VIEWS against real source and target databases.
+#include "data/ibdatabase.h"
+#include "data/ibdataset.h"
+#include "sync/processes.h"
+#include "tests/support/scratchdatabase.h"
+#include "tests/support/testserver.h"
+#include "tests/sync/testhost.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vistrel::test {
+namespace {
+
+// Fixed lines of the process, spelled out independently of the code under test.
+constexpr char kViewsStart[] = "Iniciando Comparação de Views";
+constexpr char kViewFailed[] = "Não foi possivel criar à view ";
+constexpr char kTableFailed[] = "Erro na tabela: ";
+
+// A name as read from a system table: padded with blanks to 93 characters.
+std::string pad(std::string_view name) {
+    std::string s(name);
+    s.resize(93, ' ');
+    return s;
+}
+
+std::string sizeWarning(std::string_view column, std::string_view table) {
+    return "TAMANHO DO CAMPO DIFERENTE " + pad(column) + " NA TABELA " + pad(table);
+}
+
+// Every disconnection of the target session, as the number of process-log entries written by then.
+class ReconnectRecorder final : public data::DatabaseClient {
+public:
+    explicit ReconnectRecorder(TestHost& host) : m_host(host), m_database(&host.IBDatabase2()) {
+        m_database->addClient(this);
+    }
+    ~ReconnectRecorder() {
+        if (m_database)
+            m_database->removeClient(this);
+    }
+    ReconnectRecorder(const ReconnectRecorder&) = delete;
+    ReconnectRecorder& operator=(const ReconnectRecorder&) = delete;
+
+    void databaseDisconnecting() override { at.push_back(m_host.processLog.size()); }
+    void databaseDestroyed() override { m_database = nullptr; }
+
+    std::vector<size_t> at;
+
+private:
+    TestHost& m_host;
+    data::TIBDatabase* m_database;
+};
+
+// Every statement text given to CAMPOS2 (its SQL text right after the change).
+class StatementRecorder {
+public:
+    explicit StatementRecorder(data::TIBQuery& query) : m_query(query), m_previous(query.SQL().OnChange) {
+        m_query.SQL().OnChange = [this] {
+            if (m_previous)
+                m_previous();
+            texts.push_back(m_query.SQL().Text());
+        };
+    }
+    ~StatementRecorder() { m_query.SQL().OnChange = m_previous; }
+    StatementRecorder(const StatementRecorder&) = delete;
+    StatementRecorder& operator=(const StatementRecorder&) = delete;
+
+    std::vector<std::string> texts;
+
+private:
+    data::TIBQuery& m_query;
+    std::function<void()> m_previous;
+};
+
+// Source and target made from SQL text, both named fatura.fdb so that the same-name guard passes.
+struct Databases {
+    Databases(std::string_view sourceSql, std::string_view targetSql, const std::string& characterSet = {})
+        : source("origem", "fatura.fdb", {.sql = std::string(sourceSql), .characterSet = characterSet}),
+          target("destino", "fatura.fdb", {.sql = std::string(targetSql), .characterSet = characterSet}),
+          host(source, target), reconnects(host), statements(host.CAMPOS2()) {}
+
+    void run() { sync::runTableViewProcess(host); }
+    // Process-log entries written from entry `from` on.
+    std::vector<std::string> logFrom(size_t from) const {
+        return {host.processLog.begin() + static_cast<std::ptrdiff_t>(from), host.processLog.end()};
+    }
+
+    ScratchDatabase source;
+    ScratchDatabase target;
+    TestHost host;
+    ReconnectRecorder reconnects;
+    StatementRecorder statements;
+};
+
+std::vector<std::string> columnNames(const ScratchDatabase& db, const std::string& table) {
+    return db.queryRows("select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = '" +
+                        table + "' order by rdb$field_position");
+}
+
+// One line per column in position order: name, type, sub-type, byte length, character length,
+// precision, scale, character set, null flag, segment length.
+std::vector<std::string> columnTypes(const ScratchDatabase& db, const std::string& table) {
+    return db.queryRows(
+        "select trim(rf.rdb$field_name) || ' ' || f.rdb$field_type || ' ' || coalesce(f.rdb$field_sub_type, "
+        "0) || "
+        "' ' || f.rdb$field_length || ' ' || coalesce(f.rdb$character_length, 0) || ' ' || "
+        "coalesce(f.rdb$field_precision, 0) || ' ' || coalesce(f.rdb$field_scale, 0) || ' ' || "
+        "coalesce(f.rdb$character_set_id, -1) || ' ' || coalesce(rf.rdb$null_flag, 0) || ' ' || "
+        "coalesce(f.rdb$segment_length, 0) from rdb$relation_fields rf join rdb$fields f on f.rdb$field_name "
+        "= "
+        "rf.rdb$field_source where rf.rdb$relation_name = '" +
+        table + "' order by rf.rdb$field_position");
+}
+
+std::string relationCount(const ScratchDatabase& db, const std::string& name) {
+    return db.queryValue("select count(*) from rdb$relations where rdb$relation_name = '" + name + "'");
+}
+
+// ---- Tables -------------------------------------------------------------------------------------
+
+constexpr char kCliente[] = "CREATE TABLE CLIENTE (ID INTEGER NOT NULL, NOME VARCHAR(60));";
+
+// What a missing CLIENTE (ID INTEGER NOT NULL, NOME VARCHAR(60)) gives in the process log.
+std::vector<std::string> clienteLines() {
+    return {
+        "",
+        "CREATE TABLE " + pad("CLIENTE") + " ( INTY INT );",
+        sizeWarning("ID", "CLIENTE"),
+        "ALTER TABLE CLIENTE ADD ID INTEGER; ",
+        "ALTER TABLE " + pad("CLIENTE") + " DROP INTY ",
+        "ALTER TABLE CLIENTE ALTER ID POSITION 1;",
+        sizeWarning("NOME", "CLIENTE"),
+        "ALTER TABLE CLIENTE ADD NOME VARCHAR(60); ",
+        "ALTER TABLE CLIENTE ALTER NOME POSITION 2;",
+    };
+}
+
+TEST(TablePhase, MissingTableIsCreatedWithItsColumnsInOrder) {
+    Databases r(kCliente, "");
+    r.run();
+
+    std::vector<std::string> expected = clienteLines();
+    expected.push_back(kViewsStart);
+    EXPECT_EQ(r.host.processLog, expected);
+    EXPECT_TRUE(r.host.errorLog.empty());
+    // The executed statements, blanks as they are: NOT NULL only in the executed ADD, one blank
+    // before the semicolon of an ADD without it.
+    EXPECT_EQ(r.statements.texts, (std::vector<std::string>{
+                                      "CREATE TABLE " + pad("CLIENTE") + " ( INTY INT ); \r\n",
+                                      "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; \r\n",
+                                      "ALTER TABLE " + pad("CLIENTE") + " DROP INTY \r\n",
+                                      "ALTER TABLE CLIENTE ALTER ID POSITION 1; \r\n",
+                                      "ALTER TABLE CLIENTE ADD NOME VARCHAR(60) ; \r\n",
+                                      "ALTER TABLE CLIENTE ALTER NOME POSITION 2; \r\n",
+                                  }));
+    // Reconnected after the placeholder table and after each column step.
+    EXPECT_EQ(r.reconnects.at, (std::vector<size_t>{2, 6, 9}));
+
+    EXPECT_EQ(columnNames(r.target, "CLIENTE"), (std::vector<std::string>{"ID", "NOME"}));
+    EXPECT_EQ(columnTypes(r.target, "CLIENTE"), columnTypes(r.source, "CLIENTE"));
+
+    EXPECT_EQ(r.host.progressMax, 1);
+    EXPECT_EQ(r.host.progressPosition, 1);
+    EXPECT_EQ(r.host.processEventsCalls, 1);
+    EXPECT_EQ(r.host.dataSource2, &r.host.ORIGEM());
+    ASSERT_NE(r.host.dataSource1, nullptr);
+    EXPECT_NE(r.host.dataSource1, &r.host.ORIGEM());
+    EXPECT_EQ(r.host.dataSource1->FieldByName("RDB$RELATION_NAME").AsString(), pad("CLIENTE"));
+}
+
+TEST(TablePhase, PresentTableGetsMissingColumnsAtTheSourcesRanks) {
+    // LIXO1 and LIXO2 leave gaps in the source's stored positions.
+    Databases r(R"(
+CREATE TABLE PRODUTO (LIXO1 INTEGER, CODIGO INTEGER NOT NULL, DESCRICAO VARCHAR(40), LIXO2 INTEGER,
+                      PRECO NUMERIC(9,2), ESTOQUE INTEGER, OBS VARCHAR(100));
+ALTER TABLE PRODUTO DROP LIXO1;
+ALTER TABLE PRODUTO DROP LIXO2;
+)",
+                "CREATE TABLE PRODUTO (DESCRICAO VARCHAR(40), ESTOQUE INTEGER, SO_DESTINO CHAR(3));");
+    ASSERT_EQ(r.source.queryRows(
+                  "select '' || rdb$field_position from rdb$relation_fields where rdb$relation_name = "
+                  "'PRODUTO' order by 1"),
+              (std::vector<std::string>{"1", "2", "4", "5", "6"}));
+    const std::vector<std::string> soDestino = r.target.queryRows(
+        "select rdb$field_source from rdb$relation_fields where rdb$field_name = 'SO_DESTINO'");
+    const std::vector<std::string> targetTypes = columnTypes(r.target, "PRODUTO");
+
+    r.run();
+
+    EXPECT_EQ(r.host.processLog, (std::vector<std::string>{
+                                     sizeWarning("CODIGO", "PRODUTO"),
+                                     "ALTER TABLE PRODUTO ADD CODIGO INTEGER; ",
+                                     "ALTER TABLE PRODUTO ALTER CODIGO POSITION 1;",
+                                     sizeWarning("PRECO", "PRODUTO"),
+                                     "ALTER TABLE PRODUTO ADD PRECO NUMERIC(9, 2); ",
+                                     "ALTER TABLE PRODUTO ALTER PRECO POSITION 3;",
+                                     sizeWarning("OBS", "PRODUTO"),
+                                     "ALTER TABLE PRODUTO ADD OBS VARCHAR(100); ",
+                                     "ALTER TABLE PRODUTO ALTER OBS POSITION 5;",
+                                     kViewsStart,
+                                 }));
+    EXPECT_TRUE(r.host.errorLog.empty());
+    // Once a column was added, every later column step of the table reconnects.
+    EXPECT_EQ(r.reconnects.at, (std::vector<size_t>{3, 3, 6, 6, 9}));
+
+    EXPECT_EQ(columnNames(r.target, "PRODUTO"),
+              (std::vector<std::string>{"CODIGO", "DESCRICAO", "PRECO", "ESTOQUE", "OBS", "SO_DESTINO"}));
+    std::vector<std::string> shared = columnTypes(r.target, "PRODUTO");
+    ASSERT_EQ(shared.size(), 6u);
+    // The target-only column keeps its definition.
+    EXPECT_EQ(shared.back(), targetTypes.back());
+    EXPECT_EQ(r.target.queryRows("select rdb$field_source from rdb$relation_fields where rdb$field_name = "
+                                 "'SO_DESTINO'"),
+              soDestino);
+    shared.pop_back();
+    EXPECT_EQ(shared, columnTypes(r.source, "PRODUTO"));
+}
+
+TEST(TablePhase, ColumnWithAnotherLengthIsOnlyReported) {
+    Databases r("CREATE TABLE FORNECEDOR (ID INTEGER, NOME VARCHAR(60));",
+                "CREATE TABLE FORNECEDOR (ID INTEGER, NOME VARCHAR(40), SO_DESTINO DATE);");
+    const std::vector<std::string> before = columnTypes(r.target, "FORNECEDOR");
+
+    r.run();
+
+    EXPECT_EQ(r.host.processLog, (std::vector<std::string>{sizeWarning("NOME", "FORNECEDOR"), kViewsStart}));
+    EXPECT_TRUE(r.statements.texts.empty());
+    EXPECT_TRUE(r.reconnects.at.empty());
+    EXPECT_EQ(columnTypes(r.target, "FORNECEDOR"), before);
+}
+
+TEST(TablePhase, WithoutCriarautoWritesEverythingAndExecutesNothing) {
+    Databases r(std::string(kCliente) + "CREATE TABLE PRODUTO (ID INTEGER, PRECO NUMERIC(9,2));",
+                "CREATE TABLE PRODUTO (ID INTEGER);");
+    r.host.criarautoValue = false;
+
+    r.run();
+
+    std::vector<std::string> expected = clienteLines();
+    expected.insert(expected.end(), {
+                                        sizeWarning("PRECO", "PRODUTO"),
+                                        "ALTER TABLE PRODUTO ADD PRECO NUMERIC(9, 2); ",
+                                        "ALTER TABLE PRODUTO ALTER PRECO POSITION 2;",
+                                        kViewsStart,
+                                    });
+    EXPECT_EQ(r.host.processLog, expected);
+    // Only the placeholder table reconnects.
+    EXPECT_EQ(r.reconnects.at, (std::vector<size_t>{2}));
+    EXPECT_EQ(relationCount(r.target, "CLIENTE"), "0");
+    EXPECT_EQ(columnNames(r.target, "PRODUTO"), (std::vector<std::string>{"ID"}));
+}
+
+TEST(TablePhase, TableWhoseNameNeedsQuotesFailsAndTheWalkGoesOn) {
+    Databases r(R"(CREATE TABLE "Cliente Novo" (ID INTEGER); CREATE TABLE PRODUTO (ID INTEGER);)", "");
+
+    r.run();
+
+    EXPECT_EQ(r.host.errorLog, (std::vector<std::string>{kTableFailed + pad("Cliente Novo")}));
+    EXPECT_EQ(r.host.processLog.front(), "");
+    EXPECT_EQ(r.host.processLog.at(1), "CREATE TABLE " + pad("Cliente Novo") + " ( INTY INT );");
+    EXPECT_EQ(relationCount(r.target, "Cliente Novo"), "0");
+    EXPECT_EQ(columnNames(r.target, "PRODUTO"), (std::vector<std::string>{"ID"}));
+    EXPECT_EQ(r.host.progressMax, 2);
+    EXPECT_EQ(r.host.progressPosition, 2);
+    // The failing relation skips its event-loop pass.
+    EXPECT_EQ(r.host.processEventsCalls, 1);
+}
+
+TEST(TablePhase, IndexNamedLikeANewTableIsMadeAtItsFirstColumnStep) {
+    Databases r(R"(
+CREATE TABLE PEDIDO (ID INTEGER NOT NULL, DATA DATE);
+CREATE INDEX PEDIDO ON PEDIDO (ID);
+ALTER INDEX PEDIDO INACTIVE;
+CREATE TABLE ZITEM (ID INTEGER);
+)",
+                "");
+    const std::string index = "\r\n/*  Index definitions for PEDIDO */\r\nCREATE INDEX \"PEDIDO\" ON "
+                              "\"PEDIDO\"(\"ID\");\r\nALTER INDEX \"PEDIDO\" INACTIVE;\r\n";
+
+    r.run();
+
+    EXPECT_EQ(r.host.processLog, (std::vector<std::string>{
+                                     "",
+                                     "CREATE TABLE " + pad("PEDIDO") + " ( INTY INT );",
+                                     sizeWarning("ID", "PEDIDO"),
+                                     "ALTER TABLE PEDIDO ADD ID INTEGER; ",
+                                     "ALTER TABLE " + pad("PEDIDO") + " DROP INTY ",
+                                     "ALTER TABLE PEDIDO ALTER ID POSITION 1;",
+                                     index,
+                                     sizeWarning("DATA", "PEDIDO"),
+                                     "ALTER TABLE PEDIDO ADD DATA DATE; ",
+                                     "ALTER TABLE PEDIDO ALTER DATA POSITION 2;",
+                                     index,
+                                     "CREATE TABLE " + pad("ZITEM") + " ( INTY INT );",
+                                     sizeWarning("ID", "ZITEM"),
+                                     "ALTER TABLE ZITEM ADD ID INTEGER; ",
+                                     "ALTER TABLE " + pad("ZITEM") + " DROP INTY ",
+                                     "ALTER TABLE ZITEM ALTER ID POSITION 1;",
+                                     kViewsStart,
+                                 }));
+    EXPECT_TRUE(r.host.errorLog.empty());
+    // The index text runs as its two statements, in order.
+    const std::vector<std::string>& s = r.statements.texts;
+    ASSERT_GE(s.size(), 6u);
+    EXPECT_EQ(
+        s[4],
+        "\r\n/*  Index definitions for PEDIDO */\r\nCREATE INDEX \"PEDIDO\" ON \"PEDIDO\"(\"ID\");\r\n");
+    EXPECT_EQ(s[5], "\r\nALTER INDEX \"PEDIDO\" INACTIVE;\r\n");
+    EXPECT_EQ(
+        r.target.queryRows("select trim(i.rdb$relation_name) || ' ' || trim(s.rdb$field_name) || ' ' || "
+                           "coalesce(i.rdb$index_inactive, 0) from rdb$indices i join rdb$index_segments s "
+                           "on s.rdb$index_name = i.rdb$index_name where i.rdb$index_name = 'PEDIDO'"),
+        (std::vector<std::string>{"PEDIDO ID 1"}));
+    EXPECT_EQ(columnNames(r.target, "PEDIDO"), (std::vector<std::string>{"ID", "DATA"}));
+    EXPECT_EQ(columnNames(r.target, "ZITEM"), (std::vector<std::string>{"ID"}));
+}
+
+// ---- Column types -------------------------------------------------------------------------------
+
+struct TypeRow {
+    const char* column;
+    const char* declaration;
+    const char* typeText; // as the ADD line writes it
+};
+
+constexpr TypeRow kTypeRows[] = {
+    {"C_SMALLINT", "SMALLINT", "SMALLINT"},
+    {"C_INTEGER", "INTEGER NOT NULL", "INTEGER"},
+    {"C_BIGINT", "BIGINT", "BIGINT"},
+    {"C_NUMERIC41", "NUMERIC(4,1)", "NUMERIC(4, 1)"},
+    {"C_NUMERIC92", "NUMERIC(9,2)", "NUMERIC(9, 2)"},
+    {"C_NUMERIC184", "NUMERIC(18,4)", "NUMERIC(18, 4)"},
+    {"C_DECIMAL103", "DECIMAL(10,3)", "DECIMAL(10, 3)"},
+    {"C_DOUBLE", "DOUBLE PRECISION", "DOUBLE PRECISION"},
+    {"C_FLOAT", "FLOAT", "FLOAT"},
+    {"C_DATE", "DATE", "DATE"},
+    {"C_TIME", "TIME", "TIME"},
+    {"C_TIMESTAMP", "TIMESTAMP", "TIMESTAMP"},
+    {"C_CHAR1", "CHAR(1)", "CHAR(1)"},
+    {"C_VARCHAR60", "VARCHAR(60)", "VARCHAR(60)"},
+    {"C_TEXTO", "BLOB SUB_TYPE TEXT", "BLOB SUB_TYPE TEXT"},
+    {"C_BINARIO", "BLOB SUB_TYPE BINARY", "BLOB"},
+};
+
+// The text columns take the databases' default character set: single-byte and multi-byte.
+class ColumnTypes : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ColumnTypes, AddedColumnsGetTheSourcesTypes) {
+    std::string create = "CREATE TABLE TIPOS (";
+    for (const TypeRow& row : kTypeRows)
+        create +=
+            std::string(row.column) + " " + row.declaration + (&row == std::end(kTypeRows) - 1 ? ");" : ", ");
+    Databases r(create, "", GetParam());
+
+    r.run();
+
+    std::vector<std::string> expected = {"", "CREATE TABLE " + pad("TIPOS") + " ( INTY INT );"};
+    int rank = 0;
+    for (const TypeRow& row : kTypeRows) {
+        expected.push_back(sizeWarning(row.column, "TIPOS"));
+        expected.push_back(std::string("ALTER TABLE TIPOS ADD ") + row.column + " " + row.typeText + "; ");
+        if (rank == 0)
+            expected.push_back("ALTER TABLE " + pad("TIPOS") + " DROP INTY ");
+        expected.push_back(std::string("ALTER TABLE TIPOS ALTER ") + row.column + " POSITION " +
+                           std::to_string(++rank) + ";");
+    }
+    expected.push_back(kViewsStart);
+    EXPECT_EQ(r.host.processLog, expected);
+    EXPECT_TRUE(r.host.errorLog.empty());
+
+    const std::vector<std::string> sourceTypes = columnTypes(r.source, "TIPOS");
+    ASSERT_EQ(sourceTypes.size(), std::size(kTypeRows));
+    EXPECT_EQ(columnTypes(r.target, "TIPOS"), sourceTypes);
+
+    // A second run finds nothing missing and nothing of another length.
+    const size_t firstRun = r.host.processLog.size();
+    r.run();
+    EXPECT_EQ(r.logFrom(firstRun), (std::vector<std::string>{kViewsStart}));
+}
+
+INSTANTIATE_TEST_SUITE_P(CharacterSets, ColumnTypes, ::testing::Values("WIN1252", "UTF8"));
+
+// ---- Views --------------------------------------------------------------------------------------
+
+constexpr char kOtherOwner[] = "VISTREL_VENDEDOR";
+constexpr char kOtherPassword[] = "vend123";
+
+// Creates a view on db as another user than SYSDBA.
+void createViewAsOtherOwner(const ScratchDatabase& db, const std::string& ddl) {
+    db.runSql(std::string("CREATE OR ALTER USER ") + kOtherOwner + " PASSWORD '" + kOtherPassword +
+              "'; GRANT RDB$ADMIN TO " + kOtherOwner + ";");
+    TestServer::instance().isqlChecked("", "CONNECT '" + db.connectionString() + "' USER '" + kOtherOwner +
+                                               "' PASSWORD '" + kOtherPassword + "' ROLE 'RDB$ADMIN';\n" +
+                                               ddl + "\nCOMMIT;\n");
+}
+
+TEST(ViewPhase, EveryViewIsSentAsCreateOrAlter) {
+    Databases r(R"(
+CREATE TABLE CLIENTE (ID INTEGER, NOME VARCHAR(60));
+CREATE VIEW V_CLIENTES (ID, NOME) AS select id, nome from cliente;
+CREATE VIEW V_DOISPONTOS (ID, TXT) AS select id, 'a:b' from cliente -- nota: :x
+;
+)",
+                R"(
+CREATE TABLE CLIENTE (ID INTEGER, NOME VARCHAR(60));
+INSERT INTO CLIENTE VALUES (1, 'ANA');
+CREATE VIEW V_CLIENTES (ID) AS select id from cliente;
+)");
+    createViewAsOtherOwner(r.source, "CREATE VIEW V_VENDEDOR (ID) AS select id from cliente;");
+
+    r.run();
+
+    ASSERT_EQ(r.host.processLog.size(), 4u);
+    EXPECT_EQ(r.host.processLog[0], kViewsStart);
+    // Owned by SYSDBA: the header comment is gone, its empty lines stay.
+    EXPECT_EQ(r.host.processLog[1],
+              "\r\n\r\n\r\nCREATE OR ALTER VIEW \"V_CLIENTES\" (\r\n  \"ID\", \r\n  \"NOME\"\r\n) "
+              "\r\nAS\r\nselect id, nome from cliente\r\n;\r\n");
+    EXPECT_EQ(r.host.processLog[2],
+              "\r\n\r\n\r\nCREATE OR ALTER VIEW \"V_DOISPONTOS\" (\r\n  \"ID\", \r\n  \"TXT\"\r\n) "
+              "\r\nAS\r\nselect id, 'a:b' from cliente -- nota: :x\r\n;\r\n");
+    // Another owner: the header stays.
+    EXPECT_EQ(r.host.processLog[3],
+              "\r\n/* View: V_VENDEDOR, Owner: VISTREL_VENDEDOR */\r\n\r\nCREATE OR ALTER VIEW "
+              "\"V_VENDEDOR\" (\r\n  \"ID\"\r\n) \r\nAS\r\nselect id from cliente\r\n;\r\n");
+    EXPECT_TRUE(r.host.errorLog.empty());
+    EXPECT_EQ(r.reconnects.at, (std::vector<size_t>{2, 3, 4}));
+    // Views count as relations; the table phase writes nothing for them.
+    EXPECT_EQ(r.host.progressMax, 4);
+    EXPECT_EQ(r.host.processEventsCalls, 4);
+
+    EXPECT_EQ(columnNames(r.target, "V_CLIENTES"), (std::vector<std::string>{"ID", "NOME"}));
+    EXPECT_EQ(r.target.queryValue("select txt from v_doispontos"), "a:b");
+    EXPECT_EQ(columnNames(r.target, "V_VENDEDOR"), (std::vector<std::string>{"ID"}));
+}
+
+TEST(ViewPhase, ViewUsingALaterMissingViewSucceedsOnASecondRun) {
+    Databases r(R"(
+CREATE TABLE CLIENTE (ID INTEGER);
+CREATE VIEW V_Z (ID) AS select id from cliente;
+CREATE VIEW V_A (ID) AS select id from v_z;
+)",
+                "CREATE TABLE CLIENTE (ID INTEGER);");
+    const std::string va =
+        "\r\n\r\n\r\nCREATE OR ALTER VIEW \"V_A\" (\r\n  \"ID\"\r\n) \r\nAS\r\nselect id from v_z\r\n;\r\n";
+    const std::string vz = "\r\n\r\n\r\nCREATE OR ALTER VIEW \"V_Z\" (\r\n  \"ID\"\r\n) \r\nAS\r\nselect id "
+                           "from cliente\r\n;\r\n";
+
+    r.run();
+
+    EXPECT_EQ(r.host.processLog,
+              (std::vector<std::string>{kViewsStart, va, std::string(kViewFailed) + "V_A", vz}));
+    // The failing view skips its reconnect.
+    EXPECT_EQ(r.reconnects.at, (std::vector<size_t>{4}));
+    EXPECT_EQ(relationCount(r.target, "V_A"), "0");
+    EXPECT_EQ(relationCount(r.target, "V_Z"), "1");
+
+    r.run();
+
+    EXPECT_EQ(r.logFrom(4), (std::vector<std::string>{kViewsStart, va, vz}));
+    EXPECT_EQ(relationCount(r.target, "V_A"), "1");
+    EXPECT_TRUE(r.host.errorLog.empty());
+}
+
+} // namespace
+} // namespace vistrel::test
