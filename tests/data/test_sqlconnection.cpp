@@ -1,6 +1,7 @@
 // The direct-execution connection against the private test server. What the connection did is
 // checked through isql (ScratchDatabase), a separate attachment that shares nothing with it.
 #include "data/errors.h"
+#include "data/ibdatabase.h"
 #include "data/sqlconnection.h"
 #include "tests/support/scratchdatabase.h"
 
@@ -76,7 +77,7 @@ int tableCount(const ScratchDatabase& db, const std::string& name) {
 
 TEST(SQLConnectionParams, StoredLinesInStoredOrder) {
     TSQLConnection c;
-    const std::vector<std::string> settings = {"VendorLib=libfbclient.so.2",
+    const std::vector<std::string> settings = {std::string("VendorLib=") + kClientLibraryName,
                                                "Database=database.fdb",
                                                "User_Name=sysdba",
                                                "Password=masterkey",
