@@ -1,4 +1,5 @@
 // 4-COMPARAR TABELAS/VIEWS against real source and target databases.
+#include "data/errors.h"
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
 #include "sync/processes.h"
@@ -317,6 +318,31 @@ CREATE TABLE ZITEM (ID INTEGER);
         (std::vector<std::string>{"PEDIDO ID 1"}));
     EXPECT_EQ(columnNames(r.target, "PEDIDO"), (std::vector<std::string>{"ID", "DATA"}));
     EXPECT_EQ(columnNames(r.target, "ZITEM"), (std::vector<std::string>{"ID"}));
+}
+
+TEST(TablePhase, SourceWithoutRelationsWritesOnlyTheViewPhaseLine) {
+    Databases r("", "CREATE TABLE SO_DESTINO (ID INTEGER);");
+
+    r.run();
+
+    EXPECT_EQ(r.host.processLog, (std::vector<std::string>{kViewsStart}));
+    EXPECT_EQ(r.host.progressMax, 0);
+    EXPECT_EQ(r.host.processEventsCalls, 0);
+    EXPECT_TRUE(r.reconnects.at.empty());
+}
+
+TEST(TablePhase, DifferentFileNamesEndTheRunSilently) {
+    Databases r(kCliente, "");
+    r.host.xbanco2Value = "outra.fdb";
+
+    EXPECT_THROW(r.run(), data::EAbort);
+
+    EXPECT_EQ(r.host.messages,
+              (std::vector<std::string>{"Atenção \r É impossivel fazer uma comparação com bancos "
+                                        "diferentes, por favor verifique as conexões!"}));
+    EXPECT_TRUE(r.host.processLog.empty());
+    EXPECT_EQ(r.host.dataSource1, nullptr);
+    EXPECT_EQ(relationCount(r.target, "CLIENTE"), "0");
 }
 
 // ---- Column types -------------------------------------------------------------------------------
