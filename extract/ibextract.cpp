@@ -351,12 +351,6 @@ std::unique_ptr<data::TIBSQL> TIBExtract::createQuery(const char* sql) const {
     return statement;
 }
 
-void TIBExtract::appendAll(const TStringList& list) {
-    for (const std::string& item : list.items()) {
-        m_metaData.Add(item);
-    }
-}
-
 // ---- Type rendering -----------------------------------------------------------------------------
 
 int TIBExtract::GetFieldLength(TIBSQL& qryDomains) {
@@ -407,12 +401,14 @@ std::string TIBExtract::FormatDomainStr(TIBSQL& qryDomains) {
         text += formatText(kLength, {static_cast<long long>(GetFieldLength(qryDomains))});
     }
 
+    // Array bounds belong right after the type and its length: the server refuses them after a
+    // character set clause (CHAR(3) [1:4] CHARACTER SET WIN1252 is the only accepted order).
+    if (!qryDomains.FieldByName("RDB$DIMENSIONS").IsNull()) {
+        text += GetArrayField(qryDomains.FieldByName("RDB$FIELD_NAME").AsTrimString());
+    }
     const auto charSetId = qryDomains.FieldByName("RDB$CHARACTER_SET_ID");
     if (!charSetId.IsNull()) {
         text += GetCharacterSets(charSetId.AsShort(), 0, false);
-    }
-    if (!qryDomains.FieldByName("RDB$DIMENSIONS").IsNull()) {
-        text += GetArrayField(qryDomains.FieldByName("RDB$FIELD_NAME").AsTrimString());
     }
     const auto defaultSource = qryDomains.FieldByName("RDB$DEFAULT_SOURCE");
     if (!defaultSource.IsNull()) {
@@ -536,44 +532,48 @@ void TIBExtract::ListException(const std::string& ObjectName) {
 
 // ---- Views and triggers ---------------------------------------------------------------------
 
+std::vector<std::string> TIBExtract::ViewStatement(TIBSQL& qryViews, TIBSQL& qryColumns) const {
+    const std::string viewName = qryViews.FieldByName("RDB$RELATION_NAME").AsTrimString();
+    TStringList slist;
+    if (IncludeComments) {
+        slist.Add(formatText(kViewHeader,
+                             {std::string(kCRLF), viewName,
+                              qryViews.FieldByName("RDB$OWNER_NAME").AsTrimString(), std::string(kCRLF)}));
+    }
+    slist.Add(formatText(kCreateView, {quote(viewName)}));
+
+    qryColumns.ParamByName("RELATION_NAME").setAsTrimString(viewName);
+    qryColumns.ExecQuery();
+    while (!qryColumns.Eof()) {
+        std::string line = kViewColumnIndent + quote(qryColumns.FieldByName("RDB$FIELD_NAME").AsTrimString());
+        qryColumns.Next();
+        if (!qryColumns.Eof()) {
+            line += kViewColumnSeparator;
+        }
+        slist.Add(line);
+    }
+    qryColumns.Close();
+
+    appendResplit(slist, formatText(kViewColumnsEnd, {std::string(kCRLF)}));
+    const auto source = qryViews.FieldByName("RDB$VIEW_SOURCE");
+    if (!source.IsNull()) {
+        appendResplit(slist, data::trim(source.AsString()));
+    }
+    appendResplit(slist, formatText(kViewEnd, {std::string(kSemicolon), std::string(kCRLF)}));
+    return slist.items();
+}
+
 void TIBExtract::ListViews(const std::string& ObjectName) {
     const auto query = createQuery(ObjectName.empty() ? kAllViewsSQL : kViewSQL);
     if (!ObjectName.empty()) {
         query->ParamByName("ViewName").setAsTrimString(ObjectName);
     }
     const auto columns = createQuery(kViewColumnsSQL);
-    TStringList slist;
     query->ExecQuery();
     for (; !query->Eof(); query->Next()) {
-        const std::string viewName = query->FieldByName("RDB$RELATION_NAME").AsTrimString();
-        if (IncludeComments) {
-            slist.Add(formatText(kViewHeader,
-                                 {std::string(kCRLF), viewName,
-                                  query->FieldByName("RDB$OWNER_NAME").AsTrimString(), std::string(kCRLF)}));
+        for (const std::string& line : ViewStatement(*query, *columns)) {
+            m_metaData.Add(line);
         }
-        slist.Add(formatText(kCreateView, {quote(viewName)}));
-
-        columns->ParamByName("RELATION_NAME").setAsTrimString(viewName);
-        columns->ExecQuery();
-        while (!columns->Eof()) {
-            std::string line =
-                kViewColumnIndent + quote(columns->FieldByName("RDB$FIELD_NAME").AsTrimString());
-            columns->Next();
-            if (!columns->Eof()) {
-                line += kViewColumnSeparator;
-            }
-            slist.Add(line);
-        }
-        columns->Close();
-
-        appendResplit(slist, formatText(kViewColumnsEnd, {std::string(kCRLF)}));
-        const auto source = query->FieldByName("RDB$VIEW_SOURCE");
-        if (!source.IsNull()) {
-            appendResplit(slist, data::trim(source.AsString()));
-        }
-        appendResplit(slist, formatText(kViewEnd, {std::string(kSemicolon), std::string(kCRLF)}));
-        appendAll(slist);
-        slist.Clear();
     }
 }
 

@@ -135,6 +135,9 @@ public:
     // The quoted column list of an index, separated by ", ".
     std::string GetIndexSegments(const std::string& indexname);
 
+    // The statement lines of one view from the current row of a view query (RDB$RELATION_NAME,
+    // RDB$OWNER_NAME, RDB$VIEW_SOURCE); qryColumns is the view-column query, run here for the view.
+    std::vector<std::string> ViewStatement(data::TIBSQL& qryViews, data::TIBSQL& qryColumns) const;
     // The statement lines of one trigger from the current row of a trigger query (the columns
     // of RDB$TRIGGERS); raises EExtractError for a type code that encodes no row event.
     std::vector<std::string> TriggerStatement(data::TIBSQL& qryTriggers) const;
@@ -147,7 +150,6 @@ private:
 
     std::unique_ptr<data::TIBSQL> createQuery(const char* sql) const;
     std::string quote(const std::string& name) const { return QuoteIdentifier(GetDialect(), name); }
-    void appendAll(const data::TStringList& list);
 
     data::TIBDatabase* m_database = nullptr;
     data::TIBTransaction* m_transaction = nullptr;
