@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
+#include <functional>
 #include <vector>
 
 namespace vistrel::app {
@@ -25,22 +25,45 @@ std::array<unsigned char, 4> signatureBytes() {
 } // namespace
 
 std::optional<std::array<uint16_t, 4>> readFileVersion(const std::string& path) {
+    constexpr size_t kRecordSize = 12;
+    constexpr size_t kChunkSize = size_t{1} << 20;
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return std::nullopt;
-    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(file),
-                                           std::istreambuf_iterator<char>()};
-    if (file.bad())
-        return std::nullopt;
     const auto signature = signatureBytes();
-    const auto found = std::search(bytes.begin(), bytes.end(), signature.begin(), signature.end());
-    if (found == bytes.end() || bytes.end() - found < 12)
-        return std::nullopt;
-    const unsigned char* record = &*found;
-    const uint32_t ms = littleEndianWord(record + 4);
-    const uint32_t ls = littleEndianWord(record + 8);
-    return std::array<uint16_t, 4>{static_cast<uint16_t>(ms >> 16), static_cast<uint16_t>(ms & 0xFFFF),
-                                   static_cast<uint16_t>(ls >> 16), static_cast<uint16_t>(ls & 0xFFFF)};
+    const std::boyer_moore_horspool_searcher searcher(signature.begin(), signature.end());
+    // The file is read in chunks; the unsearched tail of one chunk (a signature cut in two, or a
+    // record not yet complete) stays in the window for the next.
+    std::vector<unsigned char> window;
+    for (;;) {
+        const size_t kept = window.size();
+        window.resize(kept + kChunkSize);
+        file.read(reinterpret_cast<char*>(window.data() + kept), static_cast<std::streamsize>(kChunkSize));
+        if (file.bad())
+            return std::nullopt;
+        const auto got = static_cast<size_t>(file.gcount());
+        window.resize(kept + got);
+        const bool atEnd = got < kChunkSize;
+        const auto found = std::search(window.begin(), window.end(), searcher);
+        if (found != window.end()) {
+            if (static_cast<size_t>(window.end() - found) >= kRecordSize) {
+                const unsigned char* record = &*found;
+                const uint32_t ms = littleEndianWord(record + 4);
+                const uint32_t ls = littleEndianWord(record + 8);
+                return std::array<uint16_t, 4>{
+                    static_cast<uint16_t>(ms >> 16), static_cast<uint16_t>(ms & 0xFFFF),
+                    static_cast<uint16_t>(ls >> 16), static_cast<uint16_t>(ls & 0xFFFF)};
+            }
+            if (atEnd)
+                return std::nullopt;
+            window.erase(window.begin(), found);
+            continue;
+        }
+        if (atEnd)
+            return std::nullopt;
+        const size_t keep = std::min(window.size(), signature.size() - 1);
+        window.erase(window.begin(), window.end() - static_cast<std::ptrdiff_t>(keep));
+    }
 }
 
 std::string fileVersionText(const std::string& path) {
