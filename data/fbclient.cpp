@@ -4,6 +4,8 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -35,6 +37,14 @@ template <typename F> void bind(void* module, F& target, const char* symbol, boo
         ok = false;
     target = reinterpret_cast<F>(p);
 }
+
+template <typename F, CallKind Kind>
+void bind(void* module, Counted<F, Kind>& target, const char* symbol, bool& ok) {
+    bind(module, target.fn, symbol, ok);
+}
+
+std::atomic<uint64_t> clientCalls{0};
+std::atomic<uint64_t> statementPrepares{0};
 
 } // namespace
 
@@ -99,6 +109,12 @@ const FbApi& api() {
     return loadClient(libraryNameSetting());
 }
 
+void countClientCall(CallKind kind) noexcept {
+    clientCalls.fetch_add(1, std::memory_order_relaxed);
+    if (kind == CallKind::Statement)
+        statementPrepares.fetch_add(1, std::memory_order_relaxed);
+}
+
 StatusError interpretStatus(const ISC_STATUS* status) {
     const FbApi& a = api();
     StatusError err{{}, a.sqlcode(status), status[1]};
@@ -140,4 +156,13 @@ void raiseStatusError(const ISC_STATUS* status) {
 }
 
 } // namespace detail
+
+uint64_t clientCallCount() noexcept {
+    return detail::clientCalls.load(std::memory_order_relaxed);
+}
+
+uint64_t statementPrepareCount() noexcept {
+    return detail::statementPrepares.load(std::memory_order_relaxed);
+}
+
 } // namespace vistrel::data

@@ -21,6 +21,15 @@ struct TransactionHandle;
 // The platform's Firebird client library file name, loaded at run time.
 extern const char* const kClientLibraryName;
 
+// Calls into the client library that may reach the server, counted since the program started:
+// attach, detach, transaction start, commit and rollback, database and statement information,
+// prepare, execute, fetch and blob calls, on every session and direct-execution connection. The
+// remote client batches some of them (rows come in packets), so this bounds the network round
+// trips from above rather than counting them.
+uint64_t clientCallCount() noexcept;
+// Statements sent to the server to be prepared (or executed at once), counted the same way.
+uint64_t statementPrepareCount() noexcept;
+
 // Objects bound to a session are told before it detaches and when it is destroyed.
 class DatabaseClient {
 public:

@@ -7,29 +7,45 @@
 
 namespace vistrel::data::detail {
 
+// Calls that may reach the server are counted on their way through (clientCallCount(),
+// statementPrepareCount() in ibdatabase.h): attach, detach, transaction start and end, database
+// and statement information, prepare, execute, fetch and the blob calls. Calls the client answers
+// by itself (describe, status interpretation) pass uncounted.
+enum class CallKind { Call, Statement };
+void countClientCall(CallKind kind) noexcept;
+
+template <typename F, CallKind Kind> struct Counted;
+template <typename R, typename... A, CallKind Kind> struct Counted<R (*)(A...), Kind> {
+    R (*fn)(A...) = nullptr;
+    R operator()(A... args) const {
+        countClientCall(Kind);
+        return fn(args...);
+    }
+};
+
 struct FbApi {
-    decltype(&::isc_attach_database) attach_database;
-    decltype(&::isc_detach_database) detach_database;
-    decltype(&::isc_start_multiple) start_multiple;
-    decltype(&::isc_commit_transaction) commit_transaction;
-    decltype(&::isc_rollback_transaction) rollback_transaction;
-    decltype(&::isc_database_info) database_info;
+    Counted<decltype(&::isc_attach_database), CallKind::Call> attach_database;
+    Counted<decltype(&::isc_detach_database), CallKind::Call> detach_database;
+    Counted<decltype(&::isc_start_multiple), CallKind::Call> start_multiple;
+    Counted<decltype(&::isc_commit_transaction), CallKind::Call> commit_transaction;
+    Counted<decltype(&::isc_rollback_transaction), CallKind::Call> rollback_transaction;
+    Counted<decltype(&::isc_database_info), CallKind::Call> database_info;
     decltype(&::isc_dsql_allocate_statement) dsql_allocate_statement;
-    decltype(&::isc_dsql_prepare) dsql_prepare;
+    Counted<decltype(&::isc_dsql_prepare), CallKind::Statement> dsql_prepare;
     decltype(&::isc_dsql_describe) dsql_describe;
     decltype(&::isc_dsql_describe_bind) dsql_describe_bind;
-    decltype(&::isc_dsql_execute) dsql_execute;
-    decltype(&::isc_dsql_execute2) dsql_execute2;
-    decltype(&::isc_dsql_execute_immediate) dsql_execute_immediate;
-    decltype(&::isc_dsql_fetch) dsql_fetch;
+    Counted<decltype(&::isc_dsql_execute), CallKind::Call> dsql_execute;
+    Counted<decltype(&::isc_dsql_execute2), CallKind::Call> dsql_execute2;
+    Counted<decltype(&::isc_dsql_execute_immediate), CallKind::Statement> dsql_execute_immediate;
+    Counted<decltype(&::isc_dsql_fetch), CallKind::Call> dsql_fetch;
     decltype(&::isc_dsql_free_statement) dsql_free_statement;
-    decltype(&::isc_dsql_sql_info) dsql_sql_info;
-    decltype(&::isc_open_blob2) open_blob2;
-    decltype(&::isc_get_segment) get_segment;
-    decltype(&::isc_close_blob) close_blob;
-    decltype(&::isc_cancel_blob) cancel_blob;
-    decltype(&::isc_create_blob2) create_blob2;
-    decltype(&::isc_put_segment) put_segment;
+    Counted<decltype(&::isc_dsql_sql_info), CallKind::Call> dsql_sql_info;
+    Counted<decltype(&::isc_open_blob2), CallKind::Call> open_blob2;
+    Counted<decltype(&::isc_get_segment), CallKind::Call> get_segment;
+    Counted<decltype(&::isc_close_blob), CallKind::Call> close_blob;
+    Counted<decltype(&::isc_cancel_blob), CallKind::Call> cancel_blob;
+    Counted<decltype(&::isc_create_blob2), CallKind::Call> create_blob2;
+    Counted<decltype(&::isc_put_segment), CallKind::Call> put_segment;
     decltype(&::isc_sqlcode) sqlcode;
     decltype(&::isc_vax_integer) vax_integer;
     decltype(&::fb_interpret) interpret;
