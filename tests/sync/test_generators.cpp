@@ -1,0 +1,121 @@
+// 1-CRIAR GENERATOR against real source and target databases.
+#include "data/errors.h"
+#include "sync/processes.h"
+#include "tests/sync/basicprocesses.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vistrel::test {
+namespace {
+
+// Ordinary names, names that need quotes (lower case with an accent, a blank, an apostrophe, a
+// reserved word) and another ordinary one, in the order the server stores them.
+constexpr char kSourceGenerators[] = R"(
+CREATE GENERATOR G_CLIENTES;
+CREATE SEQUENCE "g_minúsculo";
+CREATE GENERATOR "G COM ESPACO";
+CREATE GENERATOR "G'ASPA";
+CREATE GENERATOR "ORDER";
+CREATE GENERATOR G_PEDIDOS$2;
+)";
+
+const std::vector<std::string> kGeneratorNames = {"G_CLIENTES", "g_minúsculo", "G COM ESPACO",
+                                                  "G'ASPA",     "ORDER",       "G_PEDIDOS$2"};
+
+constexpr char kUserGenerators[] =
+    "select rdb$generator_name from rdb$generators where rdb$system_flag = 0 order by rdb$generator_name";
+
+std::vector<std::string> createdLines(const std::vector<std::string>& names) {
+    std::vector<std::string> lines;
+    for (const auto& n : names)
+        lines.push_back("Generator Criado; " + padded(n));
+    return lines;
+}
+
+std::vector<std::string> sortedNames() {
+    return {"G COM ESPACO", "G'ASPA", "G_CLIENTES", "G_PEDIDOS$2", "ORDER", "g_minúsculo"};
+}
+
+class GeneratorProcess : public ::testing::TestWithParam<BoxCase> {};
+
+// Every missing generator gets its line whatever the boxes say; it is created only with criarauto;
+// the process never reconnects the target, so what it created stays uncommitted until the next
+// reconnect, fast mode or not.
+TEST_P(GeneratorProcess, EmptyTargetGetsEveryGeneratorLine) {
+    const BoxCase c = GetParam();
+    DatabasePair db(kSourceGenerators, "");
+    TestHost& host = db.host();
+    host.criarautoValue = c.criarauto;
+    host.rapidoValue = c.rapido;
+    const int detaches = db.targetDetaches();
+
+    sync::runGeneratorProcess(host);
+
+    EXPECT_EQ(host.processLog, createdLines(kGeneratorNames));
+    EXPECT_TRUE(host.errorLog.empty());
+    EXPECT_EQ(host.messages, std::vector<std::string>{kConcluido});
+    EXPECT_EQ(host.dataSource1, nullptr);
+    EXPECT_EQ(db.targetDetaches(), detaches);
+    EXPECT_TRUE(db.target.queryRows(kUserGenerators).empty());
+
+    db.reconnectTarget();
+    EXPECT_EQ(db.target.queryRows(kUserGenerators), c.criarauto ? sortedNames() : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, GeneratorProcess, allBoxCases(), ByLabel());
+
+// The statement CAMPOS2 ran last: an ordinary name goes in as read, padding and all; a name that
+// needs quotes goes in quoted, without the padding.
+TEST(GeneratorProcessTarget, StatementTextQuotesOnlyNamesThatNeedIt) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"CREATE GENERATOR G_PEDIDOS$2;", "CREATE GENERATOR " + padded("G_PEDIDOS$2") + " \r\n"},
+        {"CREATE GENERATOR \"g lower\";", "CREATE GENERATOR \"g lower\" \r\n"},
+        {"CREATE GENERATOR \"ORDER\";", "CREATE GENERATOR \"ORDER\" \r\n"},
+        {"CREATE GENERATOR \"G\"\"X\";", "CREATE GENERATOR \"G\"\"X\" \r\n"},
+    };
+    for (const auto& [sql, statement] : cases) {
+        SCOPED_TRACE(sql);
+        DatabasePair db(sql, "");
+        sync::runGeneratorProcess(db.host());
+        EXPECT_EQ(db.host().CAMPOS2().SQL().Text(), statement);
+        EXPECT_FALSE(db.host().CAMPOS2().ParamCheck);
+        db.reconnectTarget();
+        EXPECT_EQ(db.target.queryRows(kUserGenerators), db.source.queryRows(kUserGenerators));
+    }
+}
+
+TEST(GeneratorProcessTarget, HoldingEveryGeneratorWritesNothing) {
+    DatabasePair db(kSourceGenerators, kSourceGenerators);
+    sync::runGeneratorProcess(db.host());
+    EXPECT_TRUE(db.host().processLog.empty());
+    EXPECT_TRUE(db.host().errorLog.empty());
+    EXPECT_EQ(db.host().messages, std::vector<std::string>{kConcluido});
+}
+
+TEST(GeneratorProcessTarget, OnlyTheMissingOnesAreCreatedAndStartAtZero) {
+    DatabasePair db("CREATE GENERATOR G_A; CREATE GENERATOR G_B; SET GENERATOR G_B TO 50;",
+                    "CREATE GENERATOR G_A;");
+    sync::runGeneratorProcess(db.host());
+    EXPECT_EQ(db.host().processLog, createdLines({"G_B"}));
+    db.reconnectTarget();
+    EXPECT_EQ(db.target.queryValue("select gen_id(G_B, 0) from rdb$database"), "0");
+}
+
+// On a dialect-1 target a name that needs quotes goes unquoted as read; the server refuses it and
+// the run ends there: the failing generator's line is written, the ones before it are created,
+// the ones after it are not reached, and no completion message is shown.
+TEST(GeneratorProcessTarget, ErrorEndsTheRunOnADialectOneTarget) {
+    DatabasePair db("CREATE GENERATOR G_A; CREATE GENERATOR \"G B\"; CREATE GENERATOR G_C;", "", 1);
+    EXPECT_THROW(sync::runGeneratorProcess(db.host()), data::EIBInterBaseError);
+    EXPECT_EQ(db.host().processLog, createdLines({"G_A", "G B"}));
+    EXPECT_TRUE(db.host().messages.empty());
+    db.reconnectTarget();
+    EXPECT_EQ(db.target.queryRows(kUserGenerators), std::vector<std::string>{"G_A"});
+}
+
+} // namespace
+} // namespace vistrel::test
