@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
             "Inactive", eoTrigger, "TRG_PED_AU",
             kTriggerHeader +
                 "CREATE TRIGGER \"TRG_PED_AU\" FOR \"PEDIDOS\" \r\nINACTIVE AFTER UPDATE POSITION "
-                "5\r\nAS\r\nBEGIN\r\n  IF (NEW.NUMERO < 0) THEN EXCEPTION E_ESTOQUE;\r\nEND\r\n ;\r\n\r\n" +
+                "5\r\nAS\r\nDECLARE VARIABLE N INTEGER;\r\nBEGIN\r\n  N = NEW.NUMERO;\r\nEND\r\n ;\r\n\r\n" +
                 kCommitWork},
         Golden{"InsertOrUpdate", eoTrigger, "TRG_PED_MULTI",
                kTriggerHeader +
