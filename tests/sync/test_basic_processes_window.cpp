@@ -1,0 +1,199 @@
+// Processes 1, 2, 3, 6 and 7 clicked on the window, offscreen, against the private loopback
+// server: the panes and messages as the operator sees them.
+#include "app/datasource.h"
+#include "app/messagebox.h"
+#include "app/unit1.h"
+#include "tests/support/scratchdatabase.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <string>
+#include <vector>
+
+using vistrel::app::TForm1;
+using vistrel::test::ScratchDatabase;
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string pad(const std::string& name) {
+    std::string s(name);
+    s.resize(93, ' ');
+    return s;
+}
+
+// The pane's text for these entries: one paragraph per entry, CR LF shown as a line break.
+QString paneText(const std::vector<std::string>& entries) {
+    QStringList lines;
+    for (const std::string& entry : entries)
+        lines << q(entry).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return lines.join(QLatin1Char('\n'));
+}
+
+void fillRows(TForm1& form, const ScratchDatabase& source, const ScratchDatabase& target) {
+    form.ip1->setText(q(source.host()));
+    form.usuario1->setText(q(source.user()));
+    form.senha1->setText(q(source.password()));
+    form.banco1->setText(q(source.folder().string()));
+    form.xbanco->setText(q(source.fileName()));
+    form.ip2->setText(q(target.host()));
+    form.usuario2->setText(q(target.user()));
+    form.senha2->setText(q(target.password()));
+    form.banco2->setText(q(target.folder().string()));
+    form.xbanco2->setText(q(target.fileName()));
+}
+
+// Records the message box while alive.
+class Messages {
+public:
+    Messages() {
+        m_previous =
+            vistrel::app::setMessageBoxFunction([this](const std::string& text) { list.push_back(text); });
+    }
+    ~Messages() { vistrel::app::setMessageBoxFunction(std::move(m_previous)); }
+    std::vector<std::string> list;
+
+private:
+    vistrel::app::MessageBoxFunction m_previous;
+};
+
+constexpr char kFim[] = "-------------------------Fim-----------------------------------------";
+
+constexpr char kSource[] = R"(
+CREATE GENERATOR G_UM;
+CREATE EXCEPTION E_UM 'Não há: create';
+CREATE DOMAIN DM_UM AS INTEGER;
+CREATE TABLE T_UM (ID INTEGER, QTD INTEGER);
+CREATE TABLE T_DOIS (ID INTEGER, EXTRA INTEGER);
+CREATE DESCENDING INDEX IDX_UM ON T_UM (ID);
+SET TERM ^ ;
+CREATE TRIGGER TRG_UM FOR T_UM ACTIVE BEFORE INSERT POSITION 0
+AS
+DECLARE VARIABLE X INTEGER;
+BEGIN
+  SELECT COUNT(*) FROM T_UM INTO :X;
+  NEW.QTD = :X;
+END^
+CREATE TRIGGER TRG_DOIS FOR T_DOIS ACTIVE BEFORE INSERT POSITION 0
+AS
+BEGIN
+  NEW.EXTRA = 1;
+END^
+SET TERM ; ^
+)";
+
+// T_DOIS lacks EXTRA on the target, so TRG_DOIS cannot be created there.
+constexpr char kTarget[] = "CREATE TABLE T_UM (ID INTEGER, QTD INTEGER); CREATE TABLE T_DOIS (ID INTEGER);";
+
+} // namespace
+
+class BasicProcessesWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fiveButtonsBringTheTargetInLine();
+    void noProcessStartsWhileTheIndexProcessLetsEventsRun();
+};
+
+void BasicProcessesWindowTest::fiveButtonsBringTheTargetInLine() {
+    ScratchDatabase source("origem", "fatura.fdb", {.sql = kSource});
+    ScratchDatabase target("destino", "fatura.fdb", {.sql = kTarget});
+    Messages messages;
+    {
+        TForm1 form;
+        fillRows(form, source, target);
+        form.Button2->click();
+        form.Button3->click();
+        QVERIFY(form.IBDatabase1().Connected());
+        QVERIFY(form.IBDatabase2().Connected());
+        messages.list.clear();
+
+        for (QPushButton* button : {form.Button6, form.Button9, form.Button10, form.Button7, form.Button11})
+            button->click();
+
+        QCOMPARE(messages.list, (std::vector<std::string>{"Processo concluido!", "Processo concluido!",
+                                                          "Processo concluido!", "Processo finalizado!",
+                                                          "Processo finalizado!"}));
+        const std::vector<std::string> expected = {
+            "Generator Criado; " + pad("G_UM"),
+            "Exception não encontrada; " + pad("E_UM"),
+            "-------------------------Inicio da Exceptions--------------------------",
+            "\r\n\r\n\r\nCREATE OR ALTER EXCEPTION \"E_UM\" 'Não há: create';\r\n",
+            kFim,
+            "Domain não encontrado; DM_UM",
+            "-------------------------Inicio Domains--------------------------",
+            "\r\nCREATE DOMAIN \"DM_UM\" AS INTEGER;\r\n",
+            kFim,
+            "Trigger não encontrada; " + pad("TRG_UM"),
+            "-------------------------Inicio da Triiger--------------------------",
+            "\r\n\r\n\r\nCREATE OR ALTER TRIGGER \"TRG_UM\" FOR \"T_UM\" \r\nACTIVE BEFORE INSERT POSITION "
+            "0\r\n"
+            "AS\r\nDECLARE VARIABLE X INTEGER;\r\nBEGIN\r\n  SELECT COUNT(*) FROM T_UM INTO :X;\r\n"
+            "  NEW.QTD = :X;\r\nEND\r\n ;\r\n\r\n\r\n",
+            kFim,
+            "Trigger não encontrada; " + pad("TRG_DOIS"),
+            "-------------------------Inicio da Triiger--------------------------",
+            "\r\n\r\n\r\nCREATE OR ALTER TRIGGER \"TRG_DOIS\" FOR \"T_DOIS\" \r\nACTIVE BEFORE INSERT "
+            "POSITION 0\r\n"
+            "AS\r\nBEGIN\r\n  NEW.EXTRA = 1;\r\nEND\r\n ;\r\n\r\n\r\n",
+            kFim,
+            "Index não encontrada; " + pad("IDX_UM"),
+            "-------------------------Inicio da Index--------------------------",
+            "\r\n\r\nCREATE DESCENDING INDEX \"IDX_UM\" ON \"T_UM\"(\"ID\");\r\n",
+            kFim,
+        };
+        QCOMPARE(form.Memo1->toPlainText(), paneText(expected));
+        QCOMPARE(form.Memo3->toPlainText(),
+                 paneText({"Não foi possivel criar a trigger: " + pad("TRG_DOIS")}));
+        QVERIFY(form.DataSource1->DataSet() != nullptr);
+        QCOMPARE(form.DataSource1->DataSet()->Database(), &form.IBDatabase1());
+    }
+    // Closing the window detached the target, committing the generator too.
+    QCOMPARE(
+        target.queryRows("select trim(rdb$generator_name) || ' ' || trim(e.rdb$exception_name) || ' ' || "
+                         "trim(f.rdb$field_name) || ' ' || trim(t.rdb$trigger_name) || ' ' || "
+                         "trim(i.rdb$index_name) || ' ' || i.rdb$index_type from rdb$generators g "
+                         "cross join rdb$exceptions e cross join rdb$fields f cross join rdb$triggers t "
+                         "cross join rdb$indices i where g.rdb$system_flag = 0 and f.rdb$field_name = "
+                         "'DM_UM' and coalesce(t.rdb$system_flag, 0) = 0 and "
+                         "coalesce(i.rdb$system_flag, 0) = 0"),
+        std::vector<std::string>{"G_UM E_UM DM_UM TRG_UM IDX_UM 1"});
+}
+
+// While the index process lets the event loop run, a click on the generator button starts nothing;
+// after the run the same click works.
+void BasicProcessesWindowTest::noProcessStartsWhileTheIndexProcessLetsEventsRun() {
+    ScratchDatabase source("origem", "fatura.fdb", {.sql = kSource});
+    ScratchDatabase target("destino", "fatura.fdb", {.sql = kTarget});
+    Messages messages;
+    TForm1 form;
+    fillRows(form, source, target);
+    form.Button2->click();
+    form.Button3->click();
+    messages.list.clear();
+
+    bool clicked = false;
+    QTimer::singleShot(0, &form, [&] {
+        clicked = true;
+        form.Button6->click();
+    });
+    form.Button11->click();
+    QVERIFY(clicked);
+    QCOMPARE(messages.list, std::vector<std::string>{"Processo finalizado!"});
+    QVERIFY(!form.Memo1->toPlainText().contains(QStringLiteral("Generator Criado")));
+
+    form.Button6->click();
+    QCOMPARE(messages.list, (std::vector<std::string>{"Processo finalizado!", "Processo concluido!"}));
+    QVERIFY(form.Memo1->toPlainText().endsWith(q("Generator Criado; " + pad("G_UM"))));
+}
+
+QTEST_MAIN(BasicProcessesWindowTest)
+#include "test_basic_processes_window.moc"
