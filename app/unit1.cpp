@@ -471,7 +471,7 @@ void TForm1::runGuarded(HandlerKind kind, void (TForm1::*handler)()) {
     const bool exclusive = kind == HandlerKind::Exclusive;
     // No run inside a run: while a process or a connection handler lets the event loop run, a
     // click on another one starts nothing.
-    if (exclusive && m_running && false)
+    if (exclusive && m_running)
         return;
     {
         std::optional<RunningScope> running;
