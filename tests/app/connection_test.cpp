@@ -15,8 +15,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <memory>
@@ -90,6 +92,7 @@ private slots:
     void panel6WithDifferentNamesStopsAfterTheSource();
     void programEndCommitsAndReportsARefusedCommit();
     void gridFollowsTheCursor();
+    void clicksDuringARunStartNothing();
 
 private:
     std::unique_ptr<ScratchDatabase> m_source;
@@ -435,6 +438,46 @@ void ConnectionTest::gridFollowsTheCursor() {
         form.setDataSource2(&shortLived);
     }
     QVERIFY(form.DataSource2->DataSet() == nullptr);
+}
+
+void ConnectionTest::clicksDuringARunStartNothing() {
+    // The index process lets the event loop run once per index of the source.
+    m_source->runSql("create table pecas (a integer, b integer);\n"
+                     "create index ix_pecas_a on pecas (a);\n"
+                     "create index ix_pecas_b on pecas (b);\n");
+    m_target->runSql("create table pecas (a integer, b integer);\n");
+    MessageRecorder recorder;
+    TForm1 form;
+    fillSource(form, *m_source, "fatura.fdb");
+    fillTarget(form, *m_target, "fatura.fdb");
+    form.Button2->click();
+    form.Button3->click();
+    QCOMPARE(form.status2->Color(), kLime);
+    const std::vector<std::string> connectionParams = form.SQLConnection().Params().items();
+    recorder.messages.clear();
+
+    bool clickedDuringRun = false;
+    QTimer::singleShot(0, &form, [&] {
+        clickedDuringRun = form.handlerRunning();
+        form.Button11->click(); // the same process again
+        form.Button6->click();  // another process
+        form.Button3->click();  // the target's connect
+        form.Button4->click();  // the target's close
+        form.Button8->click();  // swapping the logs is no run: it works
+    });
+    form.Button11->click();
+
+    QVERIFY(clickedDuringRun);
+    // One run, one completion message; the target stayed connected as it was.
+    QCOMPARE(recorder.messages, std::vector<std::string>{"Processo finalizado!"});
+    QVERIFY(form.Memo1->isHidden());
+    QVERIFY(form.IBDatabase2().Connected());
+    QCOMPARE(form.status2->Color(), kLime);
+    QCOMPARE(form.SQLConnection().Params().items(), connectionParams);
+    QCOMPARE(m_target->queryValue("select count(*) from rdb$indices where rdb$relation_name = 'PECAS';"),
+             std::string("2"));
+    form.Button8->click();
+    QCOMPARE(form.Memo1->toPlainText().count(QStringLiteral("Index não encontrada; ")), 2);
 }
 
 QTEST_MAIN(ConnectionTest)
