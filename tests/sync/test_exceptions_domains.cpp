@@ -195,5 +195,19 @@ TEST(DomainProcessTarget, RefusedDomainEndsTheRun) {
             .empty());
 }
 
+// The exception process protects nothing: on a dialect-1 target the extracted statement (its name
+// quoted as the dialect-3 source writes it) is refused, and the run ends after the exception's
+// not-found line, banner and text, without its closing banner, its reconnect or the completion
+// message.
+TEST(ExceptionProcessTarget, RefusedExceptionEndsTheRun) {
+    DatabasePair db(kSourceExceptions, "", 1);
+    const int detaches = db.targetDetaches();
+    EXPECT_THROW(sync::runExceptionProcess(db.host()), data::EIBInterBaseError);
+    const std::vector<std::string> expected(kExceptionLog.begin(), kExceptionLog.begin() + 3);
+    EXPECT_EQ(db.host().processLog, expected);
+    EXPECT_TRUE(db.host().messages.empty());
+    EXPECT_EQ(db.targetDetaches(), detaches);
+}
+
 } // namespace
 } // namespace vistrel::test

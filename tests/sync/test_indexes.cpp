@@ -166,5 +166,18 @@ TEST(IndexProcessTarget, CommitRefusedAtAnUnprotectedReconnectEndsTheRun) {
     EXPECT_TRUE(db.target.queryRows("select rdb$exception_name from rdb$exceptions").empty());
 }
 
+// A name with blanks inside loses them in the name given to the extractor, which then finds no
+// index: an empty entry, nothing executed, the target reconnected.
+TEST(IndexProcessTarget, NameWithBlanksInsideGivesAnEmptyEntry) {
+    DatabasePair db("CREATE TABLE TB (B INTEGER); CREATE INDEX \"IDX COM ESPACO\" ON TB (B);",
+                    "CREATE TABLE TB (B INTEGER);");
+    const int detaches = db.targetDetaches();
+    sync::runIndexProcess(db.host());
+    EXPECT_EQ(db.host().processLog, block("IDX COM ESPACO", ""));
+    EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
+    EXPECT_EQ(db.targetDetaches() - detaches, 1);
+    EXPECT_TRUE(db.target.queryRows(kTargetIndexes).empty());
+}
+
 } // namespace
 } // namespace vistrel::test

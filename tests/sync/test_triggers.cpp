@@ -168,5 +168,30 @@ SET TERM ; ^
               (std::vector<std::string>{"TRG_MESMO T1 1", "TRG_T1_BI T1 0", "trg'aspa T3 0"}));
 }
 
+// A database trigger has no table: its probe never matches, the extractor gives no text for it, and
+// with criarauto the empty text is refused, which is that trigger's failure. Without criarauto
+// nothing is executed and the target is still reconnected.
+TEST(TriggerProcessTarget, DatabaseTriggerIsAlwaysMissingWithEmptyText) {
+    constexpr char kSql[] = R"(
+SET TERM ^ ;
+CREATE TRIGGER TRG_CONEXAO ON CONNECT POSITION 0 AS BEGIN END^
+SET TERM ; ^
+)";
+    for (const bool criarauto : {true, false}) {
+        SCOPED_TRACE(criarauto);
+        DatabasePair db(kSql, kSql);
+        db.host().criarautoValue = criarauto;
+        const int detaches = db.targetDetaches();
+        sync::runTriggerProcess(db.host());
+        EXPECT_EQ(db.host().processLog, block("TRG_CONEXAO", ""));
+        EXPECT_EQ(db.host().errorLog,
+                  criarauto
+                      ? std::vector<std::string>{"Não foi possivel criar a trigger: " + padded("TRG_CONEXAO")}
+                      : std::vector<std::string>{});
+        EXPECT_EQ(db.targetDetaches() - detaches, criarauto ? 0 : 1);
+        EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
+    }
+}
+
 } // namespace
 } // namespace vistrel::test
