@@ -1,0 +1,350 @@
+// The query texts below are those the processes' design fixes; the floor runs them exactly so that
+// its cost is the cost of that design's mandatory conversation with both servers.
+#include "bench/floor.h"
+
+#include "data/ibdatabase.h"
+#include "data/ibdataset.h"
+#include "data/sqlconnection.h"
+#include "data/strings.h"
+#include "sync/processes.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace vistrel::bench {
+
+namespace {
+
+using data::TIBDataSet;
+
+std::string literal(const std::string& name) {
+    std::string out;
+    for (const char c : name) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out;
+}
+
+std::unique_ptr<TIBDataSet> cursorOn(data::TIBDatabase& database) {
+    auto cursor = std::make_unique<TIBDataSet>();
+    cursor->setDatabase(&database);
+    return cursor;
+}
+
+void openWith(TIBDataSet& cursor, const std::string& line) {
+    cursor.SelectSQL().Clear();
+    cursor.SelectSQL().Add(line);
+    cursor.Open();
+}
+
+void reconnect(sync::ProcessHost& host) {
+    host.IBDatabase2().setConnected(false);
+    host.IBDatabase2().setConnected(true);
+}
+
+// Processes 1, 2, 3, 6 and 7: enumeration, one probe per row, and for each missing object what
+// the design does on the target besides running its DDL.
+struct SimpleWalk {
+    const char* enumeration1;
+    const char* enumeration2; // second line, or nullptr
+    const char* nameField;
+    const char* relationField; // nullptr when the probe names no relation
+    const char* probeHead;
+    const char* probeMiddle;
+    const char* probeTail;
+    bool trimName;    // the probe carries the trimmed name
+    bool reconnects;  // one target reconnect per missing object
+    bool extracts;    // the DDL comes from the extractor (one text per missing object)
+    bool eventPerRow; // one pass of the event loop per source row
+    extract::TExtractObjectTypes kind;
+};
+
+constexpr SimpleWalk kGenerators{"SELECT * FROM RDB$GENERATORS",
+                                 nullptr,
+                                 "RDB$GENERATOR_NAME",
+                                 nullptr,
+                                 "SELECT * FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME='",
+                                 nullptr,
+                                 "' ",
+                                 false,
+                                 false,
+                                 false,
+                                 false,
+                                 extract::eoGenerator};
+constexpr SimpleWalk kExceptions{"SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS  ",
+                                 nullptr,
+                                 "RDB$EXCEPTION_NAME",
+                                 nullptr,
+                                 "SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME='",
+                                 nullptr,
+                                 "'  ",
+                                 false,
+                                 true,
+                                 true,
+                                 false,
+                                 extract::eoException};
+constexpr SimpleWalk kDomains{
+    "SELECT RDB$FIELD_NAME FROM RDB$FIELDS  ",
+    " WHERE RDB$FIELD_NAME <> 'PK_ACESSO' AND (SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' AND "
+    "SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'MON$') AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' "
+    "AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'SEC$'",
+    "RDB$FIELD_NAME",
+    nullptr,
+    "SELECT RDB$FIELD_NAME FROM RDB$FIELDS WHERE RDB$FIELD_NAME='",
+    nullptr,
+    "'  ",
+    true,
+    true,
+    true,
+    false,
+    extract::eoDomain};
+constexpr SimpleWalk kTriggers{
+    "SELECT  RDB$RELATION_NAME, RDB$TRIGGER_NAME FROM RDB$TRIGGERS WHERE "
+    "SUBSTRING(RDB$TRIGGER_NAME FROM 1 FOR 3) <> 'RDB' AND SUBSTRING(RDB$TRIGGER_NAME "
+    "FROM 1 FOR 5) <> 'CHECK'  ",
+    nullptr,
+    "RDB$TRIGGER_NAME",
+    "RDB$RELATION_NAME",
+    "SELECT RDB$TRIGGER_BLR, RDB$TRIGGER_SOURCE, RDB$RELATION_NAME FROM RDB$TRIGGERS "
+    "WHERE RDB$TRIGGER_NAME='",
+    "' AND RDB$RELATION_NAME='",
+    "' ",
+    false,
+    true,
+    true,
+    false,
+    extract::eoTrigger};
+constexpr SimpleWalk kIndexes{
+    "SELECT RDB$INDEX_NAME, RDB$RELATION_NAME FROM RDB$INDICES WHERE "
+    "SUBSTRING(RDB$INDEX_NAME FROM 1 FOR 3) <> 'RDB' AND SUBSTRING(RDB$INDEX_NAME FROM "
+    "1 FOR 5) <> 'CHECK'  ORDER BY RDB$RELATION_NAME ASC ",
+    nullptr,
+    "RDB$INDEX_NAME",
+    "RDB$RELATION_NAME",
+    "SELECT RDB$INDEX_NAME FROM RDB$INDICES WHERE RDB$INDEX_NAME='",
+    "' AND RDB$RELATION_NAME='",
+    "' ",
+    false,
+    true,
+    true,
+    true,
+    extract::eoIndexes};
+
+// The name the index process gives the extractor: trimmed, every blank removed.
+std::string withoutBlanks(const std::string& name) {
+    std::string out;
+    for (const char c : data::trim(name))
+        if (c != ' ')
+            out += c;
+    return out;
+}
+
+DesignCount simpleWalk(const SimpleWalk& w, sync::ProcessHost& host) {
+    DesignCount count;
+    auto source = cursorOn(host.IBDatabase1());
+    auto probe = cursorOn(host.IBDatabase2());
+    source->SelectSQL().Clear();
+    source->SelectSQL().Add(w.enumeration1);
+    if (w.enumeration2)
+        source->SelectSQL().Add(w.enumeration2);
+    source->Open();
+    while (!source->Eof()) {
+        ++count.walked;
+        const std::string read = source->FieldByName(w.nameField).AsString();
+        const std::string name = w.trimName ? data::trim(read) : read;
+        std::string text = w.probeHead + literal(name);
+        if (w.relationField)
+            text += w.probeMiddle + literal(source->FieldByName(w.relationField).AsString());
+        openWith(*probe, text + w.probeTail);
+        if (probe->Eof()) {
+            ++count.handled;
+            if (w.extracts)
+                count.extractions.push_back(
+                    {w.kind, w.kind == extract::eoIndexes ? withoutBlanks(read) : read});
+            else
+                ++count.ddl;
+            if (w.reconnects)
+                reconnect(host);
+        }
+        if (w.eventPerRow)
+            ++count.events;
+        source->Next();
+    }
+    return count;
+}
+
+// Process 4: the relation list walked twice (count, then work), per relation a table probe and a
+// view test, per table the column list and one column probe per column; a missing table costs a
+// reconnect after its placeholder, and every column step of a table that gained something ends
+// with a reconnect. Then the view phase: a view test per relation and a reconnect per view.
+DesignCount tablesAndViews(sync::ProcessHost& host) {
+    DesignCount count;
+    auto META = cursorOn(host.IBDatabase1());
+    META->SelectSQL().Clear();
+    META->SelectSQL().Add("SELECT DISTINCT RDB$RELATION_NAME FROM RDB$RELATION_FIELDS WHERE ");
+    META->SelectSQL().Add(
+        "(SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' AND SUBSTRING(RDB$FIELD_NAME FROM 1 "
+        "FOR 4) <> 'MON$') AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' AND "
+        "SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'SEC$'");
+    META->Open();
+    while (!META->Eof())
+        META->Next();
+    META->First();
+
+    auto columns = cursorOn(host.IBDatabase1());
+    sync::setupORIGEM(*columns);
+    const char* const viewTest = "SELECT RDB$VIEW_NAME FROM RDB$VIEW_RELATIONS WHERE RDB$VIEW_NAME=:TABELAW";
+    while (!META->Eof()) {
+        ++count.walked;
+        const std::string name = META->FieldByName("RDB$RELATION_NAME").AsString();
+        const std::string trimmed = data::trim(name);
+        auto table = cursorOn(host.IBDatabase2());
+        table->SelectSQL().Add(
+            "SELECT DISTINCT RDB$RELATION_NAME FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME=:TABELA");
+        table->ParamByName("TABELA").setAsString(trimmed);
+        table->Open();
+        auto view = cursorOn(host.IBDatabase1());
+        view->SelectSQL().Add(viewTest);
+        view->ParamByName("TABELAW").setAsString(trimmed);
+        view->Open();
+        if (view->Eof()) {
+            bool changed = false;
+            if (table->Eof()) {
+                ++count.handled;
+                count.ddl += 2; // the placeholder table, the removal of its column
+                count.extractions.push_back({extract::eoIndexes, trimmed});
+                reconnect(host);
+                changed = true;
+            }
+            columns->Close();
+            columns->ParamByName("TABELA").setAsString(name);
+            columns->Open();
+            while (!columns->Eof()) {
+                auto column = cursorOn(host.IBDatabase2());
+                column->SelectSQL().Add(
+                    "SELECT DISTINCT A.RDB$RELATION_NAME, A. RDB$FIELD_POSITION AS POSICAO, "
+                    "B.RDB$FIELD_LENGTH AS "
+                    "TAMANHO, A.RDB$FIELD_NAME FROM RDB$RELATION_FIELDS A, RDB$FIELDS B  WHERE "
+                    "A.RDB$RELATION_NAME=:TABELA AND A.RDB$FIELD_NAME=:CAMPO AND (B.RDB$FIELD_NAME = "
+                    "A.RDB$FIELD_SOURCE) ");
+                column->ParamByName("TABELA").setAsString(columns->FieldByName("TABELA").AsString());
+                column->ParamByName("CAMPO").setAsString(columns->FieldByName("NOME").AsString());
+                column->Open();
+                if (column->Eof()) {
+                    ++count.handled;
+                    ++count.ddl; // ADD
+                    if (data::trim(columns->FieldByName("POSICAO").AsString()) != "0")
+                        ++count.ddl; // POSITION
+                    changed = true;
+                }
+                if (changed)
+                    reconnect(host);
+                columns->Next();
+            }
+        }
+        ++count.events;
+        META->Next();
+    }
+
+    auto view = cursorOn(host.IBDatabase1());
+    META->First();
+    while (!META->Eof()) {
+        view->SelectSQL().Clear();
+        view->SelectSQL().Add(viewTest);
+        view->ParamByName("TABELAW").setAsString(
+            data::trim(META->FieldByName("RDB$RELATION_NAME").AsString()));
+        view->Open();
+        if (!view->Eof()) {
+            ++count.handled;
+            count.extractions.push_back(
+                {extract::eoView, data::trim(META->FieldByName("RDB$RELATION_NAME").AsString())});
+            reconnect(host);
+        }
+        META->Next();
+    }
+    return count;
+}
+
+// Process 5: enumeration, one probe per procedure; a procedure to rebuild costs its parameter
+// query, its source query and one transaction on the direct-execution connection.
+DesignCount procedures(sync::ProcessHost& host) {
+    DesignCount count;
+    auto TABELAS = cursorOn(host.IBDatabase1());
+    auto TABELAS2 = cursorOn(host.IBDatabase1());
+    auto TABELAS3 = cursorOn(host.IBDatabase1());
+    auto DESTINOTABELA = cursorOn(host.IBDatabase2());
+    openWith(*TABELAS, "SELECT * FROM RDB$PROCEDURES ORDER BY RDB$PROCEDURE_ID DESC ");
+    while (!TABELAS->Eof()) {
+        ++count.walked;
+        const std::string name = data::trim(TABELAS->FieldByName("RDB$PROCEDURE_NAME").AsString());
+        openWith(*DESTINOTABELA,
+                 "SELECT * FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME='" + literal(name) + "' ");
+        const bool same = TABELAS->FieldByName("RDB$PROCEDURE_INPUTS").AsString() ==
+                              DESTINOTABELA->FieldByName("RDB$PROCEDURE_INPUTS").AsString() &&
+                          TABELAS->FieldByName("RDB$PROCEDURE_OUTPUTS").AsString() ==
+                              DESTINOTABELA->FieldByName("RDB$PROCEDURE_OUTPUTS").AsString();
+        if (DESTINOTABELA->Eof() || !same) {
+            ++count.handled;
+            ++count.ddl;
+            openWith(
+                *TABELAS2,
+                "SELECT rdb$procedure_name, "
+                "rdb$procedure_parameters.rdb$parameter_name,rdb$fields.rdb$field_name,"
+                "rdb$fields.rdb$field_type, RDB$FIELD_LENGTH, CASE rdb$fields.RDB$FIELD_TYPE    WHEN 7 THEN "
+                "'SMALLINT'    WHEN 8 THEN 'integer'    WHEN 9 THEN 'QUAD'    WHEN 10 THEN 'FLOAT'    WHEN "
+                "11 "
+                "THEN 'D_FLOAT'    WHEN 12 THEN 'DATE'    WHEN 13 THEN 'TIME'    WHEN 14 THEN 'CHAR'    WHEN "
+                "16 "
+                "THEN 'NUMERIC'    WHEN 27 THEN 'DOUBLE PRECISION'    WHEN 35 THEN 'TIMESTAMP'    WHEN 37 "
+                "THEN "
+                "'VARCHAR'    WHEN 40 THEN 'CSTRING'    WHEN 261 THEN 'BLOB'END AS FIELD_TYPE, "
+                "RDB$PARAMETER_TYPE, RDB$CHARACTER_LENGTH, RDB$FIELD_PRECISION FROM "
+                "rdb$procedure_parameters,  "
+                "  rdb$fields  WHERE rdb$fields.rdb$field_name = rdb$procedure_parameters.rdb$field_source "
+                "AND "
+                "rdb$procedure_name='" +
+                    literal(name) + "'");
+            while (!TABELAS2->Eof())
+                TABELAS2->Next();
+            openWith(*TABELAS3,
+                     "SELECT CAST(RDB$PROCEDURE_SOURCE AS VARCHAR(32000)) AS CONTEUDO FROM RDB$PROCEDURES "
+                     "WHERE RDB$PROCEDURE_NAME='" +
+                         literal(name) + "' ");
+            TABELAS3->FieldByName("CONTEUDO").AsString();
+            data::TTransactionDesc trans;
+            trans.TransactionID = 1;
+            trans.IsolationLevel = data::xilREADCOMMITTED;
+            host.SQLConnection().StartTransaction(trans);
+            host.SQLConnection().Commit(trans);
+        }
+        TABELAS->Next();
+    }
+    return count;
+}
+
+} // namespace
+
+DesignCount runFloor(int process, sync::ProcessHost& host) {
+    switch (process) {
+    case 1:
+        return simpleWalk(kGenerators, host);
+    case 2:
+        return simpleWalk(kExceptions, host);
+    case 3:
+        return simpleWalk(kDomains, host);
+    case 4:
+        return tablesAndViews(host);
+    case 5:
+        return procedures(host);
+    case 6:
+        return simpleWalk(kTriggers, host);
+    case 7:
+        return simpleWalk(kIndexes, host);
+    }
+    throw std::invalid_argument("no process " + std::to_string(process));
+}
+
+} // namespace vistrel::bench

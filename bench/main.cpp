@@ -1,0 +1,351 @@
+// vistrel_bench: the seven processes on a large generated schema, against the private server.
+//
+//   vistrel_bench [--scale F]
+//
+// Builds a source of 300 tables of 15 columns, 100 views, 200 procedures, 400 triggers,
+// 400 indexes, 200 generators, 100 exceptions and 100 domains (every count times F, default 1)
+// and an empty target of the same file name in another folder. Then, for processes 1 to 7 in
+// order, runs each on the still empty target and again on the now full one, and prints per run
+// the wall time, the objects walked and handled, the client calls and statements sent, the peak
+// memory and the passes of the event loop. Beside each run it times the floor that the design
+// implies (its mandated queries and reconnects alone), the extractor calls alone, and the time
+// isql-fb takes to apply the same objects' DDL extracted with isql-fb -x onto a fresh database.
+//
+// The server is the one named by VISTREL_FB_ENV (scripts/bench.sh starts a private one); without
+// it the test support starts a private server of its own.
+#include "bench/floor.h"
+#include "bench/isqlapply.h"
+#include "bench/schema.h"
+
+#include "data/ibdatabase.h"
+#include "extract/ibextract.h"
+#include "sync/processes.h"
+#include "tests/support/scratchdatabase.h"
+#include "tests/support/testserver.h"
+#include "tests/sync/testhost.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vistrel::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Sample {
+    double seconds = 0;
+    uint64_t calls = 0;
+    uint64_t statements = 0;
+};
+
+Sample measure(const std::function<void()>& work) {
+    const uint64_t calls = data::clientCallCount();
+    const uint64_t statements = data::statementPrepareCount();
+    const auto start = Clock::now();
+    work();
+    const std::chrono::duration<double> took = Clock::now() - start;
+    return {took.count(), data::clientCallCount() - calls, data::statementPrepareCount() - statements};
+}
+
+// Peak resident memory of this program: /proc/self/clear_refs with "5" resets VmHWM to the
+// current resident size, so that the next reading is the peak of what ran in between.
+bool resetPeakMemory() {
+    std::ofstream out("/proc/self/clear_refs");
+    out << "5";
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+long statusKb(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const size_t length = std::strlen(key);
+    while (std::getline(in, line))
+        if (line.compare(0, length, key) == 0 && line.size() > length && line[length] == ':')
+            return std::atol(line.c_str() + length + 1);
+    return -1;
+}
+
+struct Process {
+    int number;
+    const char* label;
+    void (*run)(sync::ProcessHost&);
+};
+
+constexpr Process kProcesses[] = {
+    {1, "1 generators", sync::runGeneratorProcess}, {2, "2 exceptions", sync::runExceptionProcess},
+    {3, "3 domains", sync::runDomainProcess},       {4, "4 tables+views", sync::runTableViewProcess},
+    {5, "5 procedures", sync::runProcedureProcess}, {6, "6 triggers", sync::runTriggerProcess},
+    {7, "7 indexes", sync::runIndexProcess},
+};
+
+struct Run {
+    const Process* process = nullptr;
+    const char* target = "";
+    DesignCount design;
+    Sample floor;
+    Sample extraction;
+    int executedTexts = 0; // extracted texts the design executes (non-empty ones)
+    Sample run;
+    long peakKb = -1;
+    long growthKb = -1;
+    int events = 0;
+    int failures = 0;  // failure lines in either log
+    std::string error; // an error that ended the run
+};
+
+bool isFailureLine(const std::string& entry) {
+    // The processes' fixed failure lines in the process log (indexes, views) begin alike.
+    static const std::string kFailure = "Não foi possivel";
+    return entry.compare(0, kFailure.size(), kFailure) == 0;
+}
+
+int failureLines(const test::TestHost& host, size_t processLogFrom, size_t errorLogFrom) {
+    int count = static_cast<int>(host.errorLog.size() - errorLogFrom);
+    for (size_t i = processLogFrom; i < host.processLog.size(); ++i)
+        if (isFailureLine(host.processLog[i]))
+            ++count;
+    return count;
+}
+
+Run runOnce(const Process& p, const char* target, test::TestHost& host) {
+    Run r;
+    r.process = &p;
+    r.target = target;
+
+    // The floor first, on the state the process is about to meet.
+    r.floor = measure([&] { r.design = runFloor(p.number, host); });
+
+    // The procedure process clears the process log: keep it, to count what this run wrote.
+    const size_t logFrom = p.number == 5 ? 0 : host.processLog.size();
+    const size_t errorFrom = host.errorLog.size();
+    const int eventsFrom = host.processEventsCalls;
+    const bool reset = resetPeakMemory();
+    const long rssBefore = statusKb("VmRSS");
+    r.run = measure([&] {
+        try {
+            p.run(host);
+        } catch (const std::exception& e) {
+            r.error = e.what();
+        }
+    });
+    if (reset) {
+        r.peakKb = statusKb("VmHWM");
+        r.growthKb = r.peakKb - rssBefore;
+    }
+    r.events = host.processEventsCalls - eventsFrom;
+    r.failures = failureLines(host, logFrom, errorFrom);
+
+    // The extractor calls the design makes for this run, alone.
+    r.extraction = measure([&] {
+        extract::TIBExtract& extractor = host.IBExtract1();
+        for (const Extraction& e : r.design.extractions) {
+            extractor.ExtractObject(e.kind, e.name, extract::TExtractTypes{});
+            if (!extractor.Items().Text().empty())
+                ++r.executedTexts;
+        }
+    });
+    return r;
+}
+
+std::string countsLine(const test::ScratchDatabase& db) {
+    static const char* const kCounts[][2] = {
+        {"generators", "SELECT COUNT(*) FROM RDB$GENERATORS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"},
+        {"exceptions", "SELECT COUNT(*) FROM RDB$EXCEPTIONS"},
+        {"domains", "SELECT COUNT(*) FROM RDB$FIELDS WHERE RDB$FIELD_NAME NOT STARTING WITH 'RDB$' AND "
+                    "COALESCE(RDB$SYSTEM_FLAG, 0) = 0"},
+        {"tables", "SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$VIEW_BLR IS NULL AND "
+                   "COALESCE(RDB$SYSTEM_FLAG, 0) = 0"},
+        {"columns",
+         "SELECT COUNT(*) FROM RDB$RELATION_FIELDS F JOIN RDB$RELATIONS R ON R.RDB$RELATION_NAME = "
+         "F.RDB$RELATION_NAME WHERE R.RDB$VIEW_BLR IS NULL AND COALESCE(R.RDB$SYSTEM_FLAG, 0) = 0"},
+        {"views", "SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$VIEW_BLR IS NOT NULL AND "
+                  "COALESCE(RDB$SYSTEM_FLAG, 0) = 0"},
+        {"procedures", "SELECT COUNT(*) FROM RDB$PROCEDURES"},
+        {"triggers", "SELECT COUNT(*) FROM RDB$TRIGGERS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"},
+        {"indexes", "SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME NOT STARTING WITH 'RDB$' AND "
+                    "COALESCE(RDB$SYSTEM_FLAG, 0) = 0"},
+    };
+    std::string line;
+    for (const auto& c : kCounts)
+        line += std::string(line.empty() ? "" : ", ") + c[0] + " " + db.queryValue(c[1]);
+    return line;
+}
+
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+void printMegabytes(long kb) {
+    if (kb < 0)
+        std::printf(" %7s", "n/a");
+    else
+        std::printf(" %7.1f", kb / 1024.0);
+}
+
+void printRuns(const std::vector<Run>& runs) {
+    std::printf("\nProcess runs (criarauto ticked, rapido not ticked)\n");
+    std::printf("%-15s %-6s %8s %7s %8s %9s %7s %7s %7s %12s %6s\n", "process", "target", "wall s", "walked",
+                "handled", "calls", "stmts", "peak MB", "+MB", "events/exp", "failed");
+    for (const Run& r : runs) {
+        std::printf("%-15s %-6s %8.2f %7d %8d %9llu %7llu", r.process->label, r.target, r.run.seconds,
+                    r.design.walked, r.design.handled, static_cast<unsigned long long>(r.run.calls),
+                    static_cast<unsigned long long>(r.run.statements));
+        printMegabytes(r.peakKb);
+        printMegabytes(r.growthKb);
+        const std::string events = std::to_string(r.events) + "/" + std::to_string(r.design.events);
+        std::printf(" %12s %6d\n", events.c_str(), r.failures);
+        if (!r.error.empty())
+            std::printf("    the run ended with an error: %s\n", r.error.c_str());
+    }
+}
+
+void printFloors(const std::vector<Run>& runs, const std::array<double, 8>& isqlSeconds) {
+    std::printf("\nFloors and ratios\n");
+    std::printf("%-15s %-6s %8s %9s %7s %9s %7s %8s %10s %10s %6s\n", "process", "target", "floor s", "calls",
+                "stmts", "extract s", "stmts", "isql s", "wall/floor", "wall/isql", "extra");
+    for (const Run& r : runs) {
+        const double isql = isqlSeconds[static_cast<size_t>(r.process->number)];
+        // Statements the design sends: the floor's queries, the extractor's, and the DDL it runs.
+        const long long expected = static_cast<long long>(r.floor.statements + r.extraction.statements) +
+                                   r.design.ddl + r.executedTexts;
+        const long long extra = static_cast<long long>(r.run.statements) - expected;
+        std::printf("%-15s %-6s %8.2f %9llu %7llu %9.2f %7llu %8.2f %10.2f %10.2f %+6lld\n", r.process->label,
+                    r.target, r.floor.seconds, static_cast<unsigned long long>(r.floor.calls),
+                    static_cast<unsigned long long>(r.floor.statements), r.extraction.seconds,
+                    static_cast<unsigned long long>(r.extraction.statements), isql,
+                    r.floor.seconds > 0 ? r.run.seconds / r.floor.seconds : 0.0,
+                    isql > 0 ? r.run.seconds / isql : 0.0, extra);
+    }
+}
+
+// Forced writes off: the server no longer waits for the disk at every commit.
+void setAsyncWrites(const test::ScratchDatabase& db) {
+    const test::ProcessResult r = test::runProcess(
+        {"gfix", "-write", "async", "-user", db.user(), "-password", db.password(), db.connectionString()});
+    if (r.exitCode != 0)
+        throw std::runtime_error("gfix -write async failed on " + db.connectionString() + ": " + r.err);
+}
+
+int usage(const char* program) {
+    std::fprintf(stderr, "usage: %s [--scale F] [--async-writes]   (F > 0, default 1: the full schema)\n",
+                 program);
+    return 2;
+}
+
+int run(int argc, char** argv) {
+    double scale = 1.0;
+    bool asyncWrites = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--async-writes") {
+            asyncWrites = true;
+        } else if (arg == "--scale" && i + 1 < argc) {
+            scale = std::atof(argv[++i]);
+        } else if (arg.rfind("--scale=", 0) == 0) {
+            scale = std::atof(arg.c_str() + 8);
+        } else {
+            return usage(argv[0]);
+        }
+    }
+    if (!(scale > 0))
+        return usage(argv[0]);
+
+    const SchemaSize size = SchemaSize::scaled(scale);
+    std::printf(
+        "Schema (scale %.3g): %d tables of %d columns, %d views, %d procedures, %d triggers, %d indexes, "
+        "%d generators, %d exceptions, %d domains\n",
+        scale, size.tables, size.columnsPerTable, size.views, size.procedures, size.triggers, size.indexes,
+        size.generators, size.exceptions, size.domains);
+    std::printf("Machine: %u hardware threads, load average %s at start\n",
+                std::thread::hardware_concurrency(), loadAverage().c_str());
+    const test::TestServer& server = test::TestServer::instance();
+    std::printf("Server: %s (loopback)\n", server.host().c_str());
+    std::fflush(stdout);
+
+    test::ScratchDatabase source("bench-source", "vistrel.fdb");
+    test::ScratchDatabase target("bench-target", "vistrel.fdb");
+    test::ScratchDatabase fresh("bench-isql", "vistrel.fdb");
+    std::printf("Forced writes: %s\n",
+                asyncWrites ? "off (gfix -write async) on all three databases" : "on (the server's default)");
+    if (asyncWrites)
+        for (const test::ScratchDatabase* db : {&source, &target, &fresh})
+            setAsyncWrites(*db);
+    const SchemaScripts scripts = generateSchema(size);
+    const auto generation = measure([&] {
+        for (const std::string* s :
+             {&scripts.domains, &scripts.exceptions, &scripts.generators, &scripts.tables, &scripts.views,
+              &scripts.procedures, &scripts.triggers, &scripts.indexes})
+            source.runSql(*s);
+    });
+    std::printf("Source generated with isql-fb in %.2f s\n", generation.seconds);
+
+    // The yardstick: isql-fb -x of the source, applied section by section onto a fresh database.
+    std::string extracted;
+    const auto extraction = measure([&] {
+        const test::ProcessResult r =
+            test::runProcess({VISTREL_ISQL, "-x", "-user", server.user(), "-password", server.password(),
+                              source.connectionString()});
+        if (r.exitCode != 0)
+            throw std::runtime_error("isql-fb -x failed: " + r.err);
+        extracted = r.out;
+    });
+    const std::vector<IsqlSection> sections = splitExtractedScript(extracted);
+    const std::array<double, 8> isqlSeconds = applySections(sections, fresh.connectionString());
+    const auto idle =
+        measure([&] { server.isqlChecked(fresh.connectionString(), "SELECT 1 FROM RDB$DATABASE;"); });
+    std::printf("isql-fb -x took %.2f s (%zu sections); applying them took", extraction.seconds,
+                sections.size());
+    for (const Process& p : kProcesses)
+        std::printf(" %d: %.2f s%s", p.number, isqlSeconds[static_cast<size_t>(p.number)],
+                    p.number < 7 ? "," : "");
+    std::printf(" (one isql-fb start and attach alone: %.2f s)\n", idle.seconds);
+    std::fflush(stdout);
+
+    std::vector<Run> runs;
+    {
+        test::TestHost host(source, target);
+        for (const Process& p : kProcesses) {
+            for (const char* state : {"empty", "full"}) {
+                runs.push_back(runOnce(p, state, host));
+                const Run& r = runs.back();
+                std::printf("  %-15s %-5s %7.2f s (floor %.2f s)\n", p.label, state, r.run.seconds,
+                            r.floor.seconds);
+                std::fflush(stdout);
+            }
+        }
+    }
+
+    printRuns(runs);
+    printFloors(runs, isqlSeconds);
+    std::printf("\nSource: %s\nTarget: %s\n", countsLine(source).c_str(), countsLine(target).c_str());
+    std::printf("Load average at the end: %s\n", loadAverage().c_str());
+    return 0;
+}
+
+} // namespace
+} // namespace vistrel::bench
+
+int main(int argc, char** argv) {
+    try {
+        return vistrel::bench::run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vistrel_bench: %s\n", e.what());
+        return 1;
+    }
+}
