@@ -6,6 +6,8 @@
 #include "app/panel.h"
 #include "app/textcodec.h"
 #include "app/unit1.h"
+#include "data/detail/fbclient.h"
+#include "data/errors.h"
 #include "tests/app/messagerecorder.h"
 
 #include <QApplication>
@@ -77,6 +79,7 @@ private slots:
     void closeDuringARunWaitsForItsEnd();
     void errorOfAHandlerIsShownAndWindowStaysUsable();
     void panel6ClickOnlyOnFreeArea();
+    void missingClientLibraryFailsTheBuild();
 };
 
 void WindowTest::startupNoticeBeforeTheWindowShows() {
@@ -529,6 +532,25 @@ void WindowTest::panel6ClickOnlyOnFreeArea() {
     QCOMPARE(form.SQLConnection().Params().Values("DataBase"), std::string("database.fdb"));
     QCOMPARE(form.Panel6->cursor().shape(), Qt::ForbiddenCursor);
     QCOMPARE(form.Button6->cursor().shape(), Qt::ArrowCursor);
+}
+
+void WindowTest::missingClientLibraryFailsTheBuild() {
+    MessageRecorder recorder;
+    const std::string libraryName = vistrel::data::detail::clientLibraryName();
+    vistrel::data::detail::setClientLibraryName("libfbclient-missing.so.9");
+    std::string error;
+    try {
+        TForm1 form;
+    } catch (const vistrel::data::EIBClientError& e) {
+        error = e.what();
+    }
+    vistrel::data::detail::setClientLibraryName(libraryName);
+    QCOMPARE(error, std::string("InterBase library libfbclient-missing.so.9 not found in the path. Please "
+                                "install InterBase to use this functionality"));
+    // The window was never built: no start-up notice, no window left behind.
+    QVERIFY(recorder.messages.empty());
+    QVERIFY(Form1 == nullptr);
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
 QTEST_MAIN(WindowTest)
