@@ -173,8 +173,8 @@ void TForm1::createComponents() {
     xbanco2 = rowEdit("fatura.fdb", Panel1);
     Button1 = new QPushButton(QStringLiteral("Fechar"), Panel1);
     Button2 = new QPushButton(QStringLiteral("Conectar"), Panel1);
-    Button4 = new QPushButton(QStringLiteral("Fechar"), central);
-    Button3 = new QPushButton(QStringLiteral("Conectar"), central);
+    Button4 = new QPushButton(QStringLiteral("Fechar"), Panel1);
+    Button3 = new QPushButton(QStringLiteral("Conectar"), Panel1);
     status1 = new TPanel(Panel1);
     status1->setCaption(QStringLiteral("1"));
     status2 = new TPanel(Panel1);
@@ -332,8 +332,6 @@ void TForm1::buildLayout() {
     rows->addWidget(Button1, 1, 5);
     rows->addWidget(Button2, 1, 6);
     rows->addWidget(status1, 1, 7);
-    // The target's buttons belong to the window itself; the layout places them at the end of
-    // the second row.
     rows->addWidget(Button4, 3, 5);
     rows->addWidget(Button3, 3, 6);
     rows->addWidget(status2, 3, 7);
