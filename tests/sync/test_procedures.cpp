@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,6 +101,10 @@ const HeadCase kHeadCases[] = {
      " CREATE OR ALTER PROCEDURE P (   ) AS ", "BEGIN\n  EXIT;\nEND", "", "0/0"},
 };
 
+void PrintTo(const HeadCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
 class ProcedureHead : public ::testing::TestWithParam<HeadCase> {};
 
 TEST_P(ProcedureHead, MissingProcedureIsCreatedAsLogged) {
@@ -188,6 +193,10 @@ const TypeCase kTypeCases[] = {
      "SUB_TYPE "
      "TEXT ,   R6  SMALLINT ) AS "},
 };
+
+void PrintTo(const TypeCase& c, std::ostream* os) {
+    *os << c.characterSet;
+}
 
 class ProcedureTypes : public ::testing::TestWithParam<TypeCase> {};
 
@@ -430,16 +439,23 @@ SET TERM ;^
     EXPECT_TRUE(
         db.target.queryRows("select 1 from rdb$procedures where rdb$procedure_name = 'A_CHAMA'").empty());
 
-    // A later session sees what the first run created.
-    host.IBDatabase2().setConnected(false);
-    host.IBDatabase2().setConnected(true);
+    // A second click: A_CHAMA now finds B_CHAMADA. The target session is never reconnected, so its
+    // snapshot still lacks B_CHAMADA, which is rebuilt again, unchanged.
     sync::runProcedureProcess(host);
 
     EXPECT_EQ(host.processLog,
-              (std::vector<std::string>{"", std::string(kExecutando) + "A_CHAMA", statementA}));
+              (std::vector<std::string>{"", std::string(kExecutando) + "A_CHAMA", statementA,
+                                        std::string(kExecutando) + "B_CHAMADA", statementB}));
     EXPECT_EQ(host.errorLog, std::vector<std::string>{std::string(kFalha) + "A_CHAMA"});
     EXPECT_TRUE(host.procedureBuffer.empty());
     EXPECT_EQ(db.target.queryValue("select r from a_chama(5)"), "11");
+
+    // A new target session sees both: nothing left to do.
+    host.IBDatabase2().setConnected(false);
+    host.IBDatabase2().setConnected(true);
+    sync::runProcedureProcess(host);
+    EXPECT_EQ(host.processLog, std::vector<std::string>{""});
+    EXPECT_EQ(host.errorLog.size(), 1u);
 }
 
 // Every run starts with an empty process log; a guard failure ends it there, silently.
