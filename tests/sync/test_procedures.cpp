@@ -458,6 +458,38 @@ SET TERM ;^
     EXPECT_EQ(host.errorLog.size(), 1u);
 }
 
+// ------------------------------------------------------------------ all seven processes
+
+// The seven buttons in their order on an empty target: every procedure of the demonstration
+// source ends up there with the source's parameters (names, order, types) and body.
+TEST(ProcedureProcess, AfterTheSevenProcessesEveryProcedureIsOnTheTarget) {
+    ScratchDatabase source("proc_origem", "fatura.fdb", {.script = sqlScript("demo_source.sql")});
+    ScratchDatabase target("proc_destino", "fatura.fdb");
+    {
+        TestHost host(source, target);
+        for (auto process : {sync::runGeneratorProcess, sync::runExceptionProcess, sync::runDomainProcess,
+                             sync::runTableViewProcess, sync::runProcedureProcess, sync::runTriggerProcess,
+                             sync::runIndexProcess})
+            process(host);
+        EXPECT_TRUE(host.errorLog.empty()) << host.errorLog.front();
+    }
+
+    const char* procedures = "select trim(rdb$procedure_name) from rdb$procedures order by 1";
+    const std::vector<std::string> names = source.queryRows(procedures);
+    ASSERT_EQ(names, (std::vector<std::string>{"SP_FATURAR", "SP_TOTAL_PEDIDO"}));
+    EXPECT_EQ(target.queryRows(procedures), names);
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(target.queryRows(signatureQuery(name)), source.queryRows(signatureQuery(name)));
+        const std::string body =
+            "select cast(rdb$procedure_source as varchar(4000)) from rdb$procedures where "
+            "rdb$procedure_name = '" +
+            name + "'";
+        EXPECT_EQ(target.queryRows(body), source.queryRows(body));
+    }
+    EXPECT_EQ(target.queryValue("select itens || '/' || total from sp_total_pedido(1)"), "0/0.00");
+}
+
 // Every run starts with an empty process log; a guard failure ends it there, silently.
 TEST(ProcedureProcess, GuardClearsTheLogAndStopsTheRun) {
     Databases db(kDecisionSource, "");
