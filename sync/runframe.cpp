@@ -1,5 +1,7 @@
 #include "sync/runframe.h"
 
+#include "sync/guard.h"
+
 #include "data/errors.h"
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
@@ -9,14 +11,13 @@
 
 namespace vistrel::sync {
 
-const char* const kGuardMessage =
-    "Atenção \r É impossivel fazer uma comparação com bancos diferentes, por favor verifique as conexões!";
+const char* const kGuardMessage = kSameNameGuardMessage;
 const char* const kClosingBanner = "-------------------------Fim-----------------------------------------";
 const char* const kProcessConcluded = "Processo concluido!";
 const char* const kProcessFinished = "Processo finalizado!";
 
 void sameNameGuard(ProcessHost& host) {
-    if (data::trim(host.xbanco()) != data::trim(host.xbanco2())) {
+    if (!sameDatabaseFileName(host.xbanco(), host.xbanco2())) {
         host.showMessage(kGuardMessage);
         throw data::EAbort();
     }
