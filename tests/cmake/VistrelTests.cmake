@@ -19,7 +19,9 @@ function(vistrel_add_server_test target)
     PROPERTIES
       LABELS server
       FIXTURES_REQUIRED fbserver
-      ENVIRONMENT "VISTREL_FB_ENV=${VISTREL_FBSERVER_ENV};QT_QPA_PLATFORM=offscreen"
+      # One value per property: gtest_discover_tests flattens a list value.
+      ENVIRONMENT "VISTREL_FB_ENV=${VISTREL_FBSERVER_ENV}"
+      ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=set:offscreen"
   )
 endfunction()
 
