@@ -39,4 +39,4 @@ else
 fi
 
 cd "$BUILD_DIR"
-ctest --output-on-failure --timeout 600
+ctest --output-on-failure --timeout 1200 -j2

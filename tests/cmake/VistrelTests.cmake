@@ -4,8 +4,10 @@
 #                                    the fbserver fixture, VISTREL_FB_ENV naming its env file;
 #                                    links vistrel_testsupport.
 #   vistrel_add_unit_test(target)    tests that need no server: label "unit".
-# Both run on Qt's offscreen platform and register each GoogleTest case as its own test. The
-# target brings its own main (GTest::gtest_main, or one that builds a QApplication).
+# Both run on Qt's offscreen platform. A server test program is one ctest test, so that its
+# suite-level databases are built once per program rather than once per case; a unit test
+# program registers each GoogleTest case as its own test. The target brings its own main
+# (GTest::gtest_main, or one that builds a QApplication).
 include(GoogleTest)
 
 set(VISTREL_FBSERVER_SCRIPT "${PROJECT_SOURCE_DIR}/scripts/fbserver.sh")
@@ -14,14 +16,11 @@ set(VISTREL_FBSERVER_ENV "${VISTREL_FBSERVER_DIR}/env")
 
 function(vistrel_add_server_test target)
   target_link_libraries(${target} PRIVATE vistrel_testsupport)
-  gtest_discover_tests(${target}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES
-      LABELS server
-      FIXTURES_REQUIRED fbserver
-      # One value per property: gtest_discover_tests flattens a list value.
-      ENVIRONMENT "VISTREL_FB_ENV=${VISTREL_FBSERVER_ENV}"
-      ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=set:offscreen"
+  add_test(NAME ${target} COMMAND ${target})
+  set_tests_properties(${target} PROPERTIES
+    LABELS server
+    FIXTURES_REQUIRED fbserver
+    ENVIRONMENT "VISTREL_FB_ENV=${VISTREL_FBSERVER_ENV};QT_QPA_PLATFORM=offscreen"
   )
 endfunction()
 
