@@ -6,13 +6,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <map>
 #include <mutex>
 #include <sstream>
+#include <sys/file.h>
 #include <thread>
+#include <unistd.h>
 
 namespace vistrel::test {
 namespace {
@@ -49,34 +51,55 @@ bool isAttachmentInUse(const ProcessResult& r) {
     return r.err.find("object") != std::string::npos && r.err.find("in use") != std::string::npos;
 }
 
-// An empty database of the given dialect and default character set, made through the server
-// with CREATE DATABASE on first use and kept until the process ends. Nobody attaches to it, so
-// its file can be copied at any time.
-fs::path emptyDatabase(int dialect, const std::string& characterSet) {
-    static std::mutex mutex;
-    static std::map<std::pair<int, std::string>, fs::path> made;
-    std::lock_guard lock(mutex);
-    auto key = std::make_pair(dialect, characterSet);
-    if (auto it = made.find(key); it != made.end()) {
-        return it->second;
+// Holds an exclusive lock on a file while it lives.
+class FileLock {
+public:
+    explicit FileLock(const fs::path& file) : m_fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0) {
+            int saved = errno;
+            if (m_fd >= 0) {
+                ::close(m_fd);
+            }
+            throw std::runtime_error("cannot lock " + file.string() + ": " + std::strerror(saved));
+        }
     }
+    ~FileLock() { ::close(m_fd); }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+// An empty database of the given dialect and default character set, made through the server
+// with CREATE DATABASE on first use. It lives beside the server's env file, so every test
+// process of a run shares it; nobody attaches to it, so its file can be copied at any time.
+fs::path emptyDatabase(int dialect, const std::string& characterSet) {
     const TestServer& server = TestServer::instance();
-    fs::path folder = server.scratchRoot() / "empty";
-    fs::create_directories(folder);
+    fs::path folder = server.serverFolder() / "empty";
     fs::path file =
         folder / ("dialect" + std::to_string(dialect) + "-" +
                   (characterSet.empty() ? std::string("default") : safeName(characterSet)) + ".fdb");
-    fs::remove(file);
+    static std::mutex mutex;
+    std::lock_guard threadLock(mutex);
+    fs::create_directories(folder);
+    FileLock processLock(folder / ".lock");
+    if (fs::exists(file)) {
+        return file;
+    }
+    // Made under a name of this process and renamed when complete: a reader never sees half of it.
+    fs::path made = folder / ("making-" + std::to_string(::getpid()) + ".fdb");
+    fs::remove(made);
     std::ostringstream sql;
     sql << "SET SQL DIALECT " << dialect << ";\n"
-        << "CREATE DATABASE '" << server.connectionString(file) << "' USER '" << server.user()
+        << "CREATE DATABASE '" << server.connectionString(made) << "' USER '" << server.user()
         << "' PASSWORD '" << server.password() << "'";
     if (!characterSet.empty()) {
         sql << " DEFAULT CHARACTER SET " << characterSet;
     }
     sql << ";\nCOMMIT;\n";
     server.isqlChecked("", sql.str(), dialect);
-    made.emplace(key, file);
+    fs::rename(made, file);
     return file;
 }
 

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <signal.h>
+#include <string_view>
 #include <unistd.h>
 
 #ifndef VISTREL_FBSERVER_SCRIPT
@@ -69,6 +71,31 @@ std::string describe(const ProcessResult& r) {
     return text;
 }
 
+// Scratch roots are named vistrel-scratch-PID-XXXXXX after the process that owns them.
+constexpr const char* kScratchPrefix = "vistrel-scratch-";
+
+// Removes the scratch roots of test processes that ended without cleaning up (a crash, a
+// timeout), so that their databases do not pile up in the temporary folder.
+void removeStaleScratchRoots() {
+    std::error_code ec;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), ec)) {
+        std::string name = entry.path().filename().string();
+        if (!name.starts_with(kScratchPrefix) || !entry.is_directory(ec)) {
+            continue;
+        }
+        std::string rest = name.substr(std::string_view(kScratchPrefix).size());
+        std::size_t dash = rest.find('-');
+        if (dash == std::string::npos || dash == 0 || rest.find_first_not_of("0123456789") != dash) {
+            continue;
+        }
+        pid_t owner = static_cast<pid_t>(std::stol(rest.substr(0, dash)));
+        if (::kill(owner, 0) != 0 && errno == ESRCH) {
+            std::filesystem::remove_all(entry.path(), ec);
+        }
+    }
+}
+
 } // namespace
 
 TestServer& TestServer::instance() {
@@ -104,7 +131,9 @@ TestServer::TestServer() {
     m_password = required(values, "VISTREL_FB_PASSWORD", envFile);
     auto user = values.find("VISTREL_FB_USER");
     m_user = (user == values.end() || user->second.empty()) ? "SYSDBA" : user->second;
-    m_scratchRoot = makeTempFolder("vistrel-scratch");
+    removeStaleScratchRoots();
+    m_scratchRoot = makeTempFolder(std::string(kScratchPrefix) + std::to_string(::getpid()));
+    m_serverFolder = std::filesystem::absolute(envFile).parent_path();
 }
 
 TestServer::~TestServer() {

@@ -47,6 +47,8 @@ public:
 
     // Folder of this process's scratch databases; removed when the process ends.
     const std::filesystem::path& scratchRoot() const { return m_scratchRoot; }
+    // Folder of the server's env file, shared by every test process of the run.
+    const std::filesystem::path& serverFolder() const { return m_serverFolder; }
 
     // Runs isql-fb as SYSDBA with `sql` as its input, connected to `connection` (a connection
     // string; empty when the input creates or connects itself). isql stops at the first failing
@@ -65,6 +67,7 @@ private:
     std::string m_password;
     std::filesystem::path m_ownServerDir; // set when this process started the server itself
     std::filesystem::path m_scratchRoot;
+    std::filesystem::path m_serverFolder;
 };
 
 // Absolute path of a file in the repository's tests/sql folder; throws when it does not exist.
