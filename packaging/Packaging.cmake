@@ -1,0 +1,61 @@
+# Debian package (cpack -G DEB, or scripts/package.sh): the program in /usr/bin, its menu entry and
+# its icon, with the packages it needs at run time.
+if(NOT VISTREL_APP)
+  return()
+endif()
+
+set(VISTREL_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(VISTREL_ICON_DIR ${CMAKE_BINARY_DIR}/packaging)
+
+# The icon is drawn at build time (SVG always, PNG when ImageMagick's convert is there).
+find_program(VISTREL_CONVERT_PROGRAM convert)
+set(VISTREL_ICON_FILES ${VISTREL_ICON_DIR}/vistrel.svg)
+if(VISTREL_CONVERT_PROGRAM)
+  list(APPEND VISTREL_ICON_FILES ${VISTREL_ICON_DIR}/vistrel.png)
+endif()
+add_custom_command(
+  OUTPUT ${VISTREL_ICON_FILES}
+  COMMAND bash ${VISTREL_PACKAGING_DIR}/make-icon.sh ${VISTREL_ICON_DIR}
+  DEPENDS ${VISTREL_PACKAGING_DIR}/make-icon.sh
+  COMMENT "Drawing the program's icon"
+  VERBATIM)
+add_custom_target(vistrel_icon ALL DEPENDS ${VISTREL_ICON_FILES})
+
+install(TARGETS vistrel RUNTIME DESTINATION bin)
+install(FILES ${VISTREL_PACKAGING_DIR}/vistrel.desktop DESTINATION share/applications)
+install(FILES ${VISTREL_ICON_DIR}/vistrel.svg DESTINATION share/icons/hicolor/scalable/apps)
+if(VISTREL_CONVERT_PROGRAM)
+  install(FILES ${VISTREL_ICON_DIR}/vistrel.png DESTINATION share/icons/hicolor/256x256/apps)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vistrel)
+set(CPACK_PACKAGE_VENDOR "ORVEN SOFTWARE")
+set(CPACK_PACKAGE_CONTACT "Vistrel developers <dev@vistrel.local>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Brings a target Firebird schema into line with a source schema")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Vistrel is a single-window desktop tool that compares the schema of a target\n\
+Firebird database with that of a source database and creates on the target the\n\
+generators, exceptions, domains, tables and columns, views, procedures, triggers\n\
+and indexes that it lacks.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION database)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The client library is loaded by file name at run time (dlopen), so no linker dependency names
+# it. The window needs Qt's platform plugins (the X11 one among them), which the Qt libraries
+# only recommend.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libfbclient2")
+find_program(VISTREL_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(VISTREL_DPKG_SHLIBDEPS)
+  # The libraries the program links (Qt Widgets, Gui and Core, the C++ runtime), with versions.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  string(PREPEND CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6widgets6, libqt6gui6, libqt6core6, ")
+endif()
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+
+include(CPack)

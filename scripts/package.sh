@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the program in Release and makes its Debian package with cpack.
+#
+#   package.sh [BUILD_FOLDER]
+#
+# Default folder: build-package/ (tests left out: the package holds the program, its menu entry
+# and its icon). Prints the path of the .deb, which is written into BUILD_FOLDER. Install it with
+#   apt-get install ./vistrel_<version>_<arch>.deb
+set -euo pipefail
+
+readonly ME="package.sh"
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
+BUILD="${1:-$ROOT/build-package}"
+
+die() {
+    echo "$ME: error: $*" >&2
+    exit 1
+}
+
+for tool in cmake cpack dpkg-deb; do
+    command -v "$tool" >/dev/null || die "$tool not found: run bash scripts/install-deps.sh"
+done
+
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVISTREL_TESTS=OFF -DVISTREL_APP=ON ||
+    die "configuring $BUILD failed"
+cmake --build "$BUILD" -j2 || die "building $BUILD failed"
+
+rm -f "$BUILD"/vistrel_*.deb
+(cd "$BUILD" && cpack -G DEB) || die "cpack failed"
+
+deb="$(ls "$BUILD"/vistrel_*.deb 2>/dev/null | head -n 1)"
+[[ -n "$deb" ]] || die "cpack wrote no vistrel_*.deb into $BUILD"
+dpkg-deb --info "$deb" >/dev/null || die "$deb is not a valid Debian package"
+echo "$ME: $deb"
