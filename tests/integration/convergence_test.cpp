@@ -348,29 +348,40 @@ struct Scenario {
     std::string sourceAfterSecondRun;
 };
 
+// Built on first use; dropped after the last test, while the test server is still there.
+std::unique_ptr<Scenario> g_scenario;
+
+class DropScenario : public ::testing::Environment {
+public:
+    void TearDown() override { g_scenario.reset(); }
+};
+::testing::Environment* const g_dropScenario =
+    ::testing::AddGlobalTestEnvironment(new DropScenario); // owned by GoogleTest
+
 Scenario& scenario() {
-    static std::unique_ptr<Scenario> s = [] {
-        auto sc = std::make_unique<Scenario>();
-        sc->source = std::make_unique<ScratchDatabase>(
-            "origem", kFileName,
-            ScratchOptions{.script = sqlScript("convergence_source.sql"), .characterSet = "WIN1252"});
-        sc->target = std::make_unique<ScratchDatabase>("destino", kFileName,
-                                                       ScratchOptions{.characterSet = "WIN1252"});
-        {
-            Window window(*sc->source, *sc->target);
-            sc->criarauto = window.form().criarauto->isChecked();
-            sc->rapido = window.form().rapido->isChecked();
-            sc->sourceWritesBefore = writesOfOtherAttachments(*sc->source);
-            window.click(window.form().Button1);
-            sc->sourceBefore = fingerprint(*sc->source);
-            window.click(window.form().Button2);
-            sc->firstRun = runSeven(window, *sc->source, true);
-        }
-        sc->sourceAfter = snapshot(*sc->source);
-        sc->targetAfter = snapshot(*sc->target);
-        return sc;
-    }();
-    return *s;
+    if (!g_scenario)
+        g_scenario = [] {
+            auto sc = std::make_unique<Scenario>();
+            sc->source = std::make_unique<ScratchDatabase>(
+                "origem", kFileName,
+                ScratchOptions{.script = sqlScript("convergence_source.sql"), .characterSet = "WIN1252"});
+            sc->target = std::make_unique<ScratchDatabase>("destino", kFileName,
+                                                           ScratchOptions{.characterSet = "WIN1252"});
+            {
+                Window window(*sc->source, *sc->target);
+                sc->criarauto = window.form().criarauto->isChecked();
+                sc->rapido = window.form().rapido->isChecked();
+                sc->sourceWritesBefore = writesOfOtherAttachments(*sc->source);
+                window.click(window.form().Button1);
+                sc->sourceBefore = fingerprint(*sc->source);
+                window.click(window.form().Button2);
+                sc->firstRun = runSeven(window, *sc->source, true);
+            }
+            sc->sourceAfter = snapshot(*sc->source);
+            sc->targetAfter = snapshot(*sc->target);
+            return sc;
+        }();
+    return *g_scenario;
 }
 
 Scenario& scenarioWithSecondRun() {
