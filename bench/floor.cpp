@@ -40,7 +40,8 @@ void openWith(TIBDataSet& cursor, const std::string& line) {
     cursor.Open();
 }
 
-void reconnect(sync::ProcessHost& host) {
+void reconnect(sync::ProcessHost& host, DesignCount& count) {
+    ++count.reconnects;
     host.IBDatabase2().setConnected(false);
     host.IBDatabase2().setConnected(true);
 }
@@ -167,7 +168,7 @@ DesignCount simpleWalk(const SimpleWalk& w, sync::ProcessHost& host) {
             else
                 ++count.ddl;
             if (w.reconnects)
-                reconnect(host);
+                reconnect(host, count);
         }
         if (w.eventPerRow)
             ++count.events;
@@ -216,7 +217,7 @@ DesignCount tablesAndViews(sync::ProcessHost& host) {
                 ++count.handled;
                 count.ddl += 2; // the placeholder table, the removal of its column
                 count.extractions.push_back({extract::eoIndexes, trimmed});
-                reconnect(host);
+                reconnect(host, count);
                 changed = true;
             }
             columns->Close();
@@ -241,7 +242,7 @@ DesignCount tablesAndViews(sync::ProcessHost& host) {
                     changed = true;
                 }
                 if (changed)
-                    reconnect(host);
+                    reconnect(host, count);
                 columns->Next();
             }
         }
@@ -261,7 +262,7 @@ DesignCount tablesAndViews(sync::ProcessHost& host) {
             ++count.handled;
             count.extractions.push_back(
                 {extract::eoView, data::trim(META->FieldByName("RDB$RELATION_NAME").AsString())});
-            reconnect(host);
+            reconnect(host, count);
         }
         META->Next();
     }

@@ -19,10 +19,11 @@ struct Extraction {
 };
 
 struct DesignCount {
-    int walked = 0;  // source rows the process walks
-    int handled = 0; // objects it acts on: missing ones (tables and columns), every view
-    int ddl = 0;     // DDL statements the design executes for them (extracted texts counted apart)
-    int events = 0;  // passes of the event loop the design lets run
+    int walked = 0;     // source rows the process walks
+    int handled = 0;    // objects it acts on: missing ones (tables and columns), every view
+    int ddl = 0;        // DDL statements the design executes for them (extracted texts counted apart)
+    int events = 0;     // passes of the event loop the design lets run
+    int reconnects = 0; // target reconnects the design makes
     // Extractor calls the design makes for the objects it acts on; each non-empty text the
     // process executes counts as one more DDL statement.
     std::vector<Extraction> extractions;

@@ -160,6 +160,35 @@ Run runOnce(const Process& p, const char* target, test::TestHost& host) {
     return r;
 }
 
+// What one target reconnect costs when the session is the target's only attachment (the server
+// closes the database at the detach and opens it again at the attach) and when another attachment
+// keeps it open, as the direct-execution connection does until its first commit closes it.
+struct ReconnectCost {
+    double alone = 0;
+    double shared = 0;
+};
+
+ReconnectCost reconnectCost(test::TestHost& host, const test::ScratchDatabase& target, int times) {
+    auto reconnects = [&] {
+        for (int i = 0; i < times; ++i) {
+            host.IBDatabase2().setConnected(false);
+            host.IBDatabase2().setConnected(true);
+        }
+    };
+    ReconnectCost cost;
+    host.SQLConnection().setConnected(false);
+    cost.alone = measure(reconnects).seconds / times;
+    data::TIBDatabase other;
+    other.setServerType("IBServer");
+    other.setDatabaseName(target.connectionString());
+    other.Params().Add("user_name=" + target.user());
+    other.Params().Add("password=" + target.password());
+    other.setConnected(true);
+    cost.shared = measure(reconnects).seconds / times;
+    other.setConnected(false);
+    return cost;
+}
+
 std::string countsLine(const test::ScratchDatabase& db) {
     static const char* const kCounts[][2] = {
         {"generators", "SELECT COUNT(*) FROM RDB$GENERATORS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"},
@@ -217,16 +246,18 @@ void printRuns(const std::vector<Run>& runs) {
 
 void printFloors(const std::vector<Run>& runs, const std::array<double, 8>& isqlSeconds) {
     std::printf("\nFloors and ratios\n");
-    std::printf("%-15s %-6s %8s %9s %7s %9s %7s %8s %10s %10s %6s\n", "process", "target", "floor s", "calls",
-                "stmts", "extract s", "stmts", "isql s", "wall/floor", "wall/isql", "extra");
+    std::printf("%-15s %-6s %8s %6s %9s %7s %9s %7s %8s %10s %10s %6s\n", "process", "target", "floor s",
+                "recon", "calls", "stmts", "extract s", "stmts", "isql s", "wall/floor", "wall/isql",
+                "extra");
     for (const Run& r : runs) {
         const double isql = isqlSeconds[static_cast<size_t>(r.process->number)];
         // Statements the design sends: the floor's queries, the extractor's, and the DDL it runs.
         const long long expected = static_cast<long long>(r.floor.statements + r.extraction.statements) +
                                    r.design.ddl + r.executedTexts;
         const long long extra = static_cast<long long>(r.run.statements) - expected;
-        std::printf("%-15s %-6s %8.2f %9llu %7llu %9.2f %7llu %8.2f %10.2f %10.2f %+6lld\n", r.process->label,
-                    r.target, r.floor.seconds, static_cast<unsigned long long>(r.floor.calls),
+        std::printf("%-15s %-6s %8.2f %6d %9llu %7llu %9.2f %7llu %8.2f %10.2f %10.2f %+6lld\n",
+                    r.process->label, r.target, r.floor.seconds, r.design.reconnects,
+                    static_cast<unsigned long long>(r.floor.calls),
                     static_cast<unsigned long long>(r.floor.statements), r.extraction.seconds,
                     static_cast<unsigned long long>(r.extraction.statements), isql,
                     r.floor.seconds > 0 ? r.run.seconds / r.floor.seconds : 0.0,
@@ -318,6 +349,7 @@ int run(int argc, char** argv) {
     std::fflush(stdout);
 
     std::vector<Run> runs;
+    ReconnectCost reconnect;
     {
         test::TestHost host(source, target);
         for (const Process& p : kProcesses) {
@@ -329,10 +361,28 @@ int run(int argc, char** argv) {
                 std::fflush(stdout);
             }
         }
+        reconnect = reconnectCost(host, target, 50);
     }
 
     printRuns(runs);
     printFloors(runs, isqlSeconds);
+    double empty = 0;
+    double emptyFloor = 0;
+    double isql = 0;
+    for (const Run& r : runs) {
+        if (std::string(r.target) == "empty") {
+            empty += r.run.seconds;
+            emptyFloor += r.floor.seconds;
+        }
+    }
+    for (const double s : isqlSeconds)
+        isql += s;
+    std::printf(
+        "\nAll seven on the empty target: %.1f s (floor %.1f s); isql-fb applying the same DDL: %.1f s\n",
+        empty, emptyFloor, isql);
+    std::printf("\nOne target reconnect on the full target: %.1f ms as its only attachment, %.1f ms beside "
+                "another attachment\n",
+                reconnect.alone * 1000, reconnect.shared * 1000);
     std::printf("\nSource: %s\nTarget: %s\n", countsLine(source).c_str(), countsLine(target).c_str());
     std::printf("Load average at the end: %s\n", loadAverage().c_str());
     return 0;
