@@ -328,7 +328,7 @@ std::vector<Step> runSeven(Window& window, const ScratchDatabase& source, bool f
 struct Scenario {
     std::unique_ptr<ScratchDatabase> source, target;
     bool criarauto = false, rapido = true;
-    std::string sourceBefore; // fingerprint before the first click
+    std::string sourceBefore; // fingerprint before the window attached it
     long long sourceWritesBefore = -1;
     std::vector<Step> firstRun;
     Snapshot sourceAfter, targetAfter;
@@ -357,14 +357,12 @@ Scenario& scenario() {
                 ScratchOptions{.script = sqlScript("convergence_source.sql"), .characterSet = "WIN1252"});
             sc->target = std::make_unique<ScratchDatabase>("destino", kFileName,
                                                            ScratchOptions{.characterSet = "WIN1252"});
+            sc->sourceBefore = fingerprint(*sc->source);
             {
                 Window window(*sc->source, *sc->target);
                 sc->criarauto = window.form().criarauto->isChecked();
                 sc->rapido = window.form().rapido->isChecked();
                 sc->sourceWritesBefore = writesOfOtherAttachments(*sc->source);
-                window.click(window.form().Button1);
-                sc->sourceBefore = fingerprint(*sc->source);
-                window.click(window.form().Button2);
                 sc->firstRun = runSeven(window, *sc->source, true);
             }
             sc->sourceAfter = snapshot(*sc->source);
