@@ -15,6 +15,8 @@
 # Run as root. Every run rebuilds both databases from tests/sql/demo_source.sql and
 # tests/sql/demo_target.sql. VISTREL_DEMO_DIR changes the demo folder (default /var/lib/vistrel-demo).
 set -euo pipefail
+# isql-fb drops input bytes that the locale does not accept: UTF-8 text needs a UTF-8 locale.
+export LC_ALL=C.UTF-8
 
 readonly ME="demo.sh"
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"

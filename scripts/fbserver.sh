@@ -16,6 +16,8 @@
 # `start` on a DIR whose server still runs leaves it running. `stop` sends SIGTERM, waits, then
 # SIGKILL to that server's PID only. `env` prints the env file as `export` lines.
 set -euo pipefail
+# isql-fb drops input bytes that the locale does not accept: UTF-8 text needs a UTF-8 locale.
+export LC_ALL=C.UTF-8
 
 readonly ME="fbserver.sh"
 readonly FB_SERVER=/usr/sbin/firebird

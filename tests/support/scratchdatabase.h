@@ -57,6 +57,8 @@ public:
     int dialect() const { return m_dialect; }
 
     // Runs SQL text (isql syntax) and commits it. Throws IsqlError on the first failing statement.
+    // Text reaches the database unchanged when it is valid UTF-8 (isql runs in a UTF-8 locale and
+    // drops bytes that the locale does not accept); write other bytes as X'..' literals.
     void runSql(std::string_view sql) const;
     // Runs an isql script file and commits it. Throws IsqlError on the first failing statement.
     void runScript(const std::filesystem::path& script) const;

@@ -162,7 +162,9 @@ ProcessResult TestServer::isql(const std::string& connection, const std::string&
     if (!connection.empty()) {
         argv.push_back(connection);
     }
-    return runProcess(argv, sql);
+    // isql drops every input byte that the locale's character set does not accept (in the C
+    // locale, all of 128 to 255): a UTF-8 locale lets UTF-8 text through unchanged.
+    return runProcess(argv, sql, {"LC_ALL=C.UTF-8"});
 }
 
 std::string TestServer::isqlChecked(const std::string& connection, const std::string& sql,

@@ -235,6 +235,41 @@ TEST(ScratchDatabaseTest, DemoSourceScriptBuildsTheWholeSchema) {
         IsqlError);
 }
 
+// Sets an environment variable of this process for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        m_old = m_had ? old : "";
+        ::setenv(name, value, 1);
+    }
+    ~ScopedEnv() {
+        if (m_had) {
+            ::setenv(m_name.c_str(), m_old.c_str(), 1);
+        } else {
+            ::unsetenv(m_name.c_str());
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+TEST(ScratchDatabaseTest, TextPassesUnchangedWhateverTheCallersLocale) {
+    // In the C locale isql would drop every byte above 127.
+    ScopedEnv cLocale("LC_ALL", "C");
+    ScratchDatabase db("locale", {.sql = "CREATE TABLE T (A VARCHAR(40), B VARCHAR(40));\n"
+                                         "INSERT INTO T VALUES ('Açúcar São João', X'53E36F');"});
+    EXPECT_EQ(db.queryValue("SELECT OCTET_LENGTH(A) || ' ' || A FROM T"), "19 Açúcar São João");
+    EXPECT_EQ(db.queryValue("SELECT OCTET_LENGTH(B) || ' ' || IIF(B = X'53E36F', 'igual', 'outro') FROM T"),
+              "3 igual");
+}
+
 TEST(ScratchDatabaseTest, DemoTargetScriptIsTheEmptierSchema) {
     ScratchDatabase db("target", "fatura.fdb", {.script = sqlScript("demo_target.sql")});
     EXPECT_EQ(
