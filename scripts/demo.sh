@@ -134,6 +134,9 @@ if port_accepts "$PORT"; then
         say "using the server already listening on port $PORT (configuration assumed in $conf_dir)"
     fi
 else
+    # The system configuration binds the server to "localhost".
+    getent hosts localhost >/dev/null ||
+        die "the name localhost does not resolve: add the line '127.0.0.1 localhost' to /etc/hosts"
     say "starting $FB_SERVER on port $PORT"
     mkdir -p /var/log/firebird
     (
