@@ -11,9 +11,12 @@
 # and each alias has its own security database, so SYSDBA has the source password on the source
 # and the target password on the target.
 #
-# Starts /usr/sbin/firebird with its system configuration when nothing listens on port 3050.
-# Run as root. Every run rebuilds both databases from tests/sql/demo_source.sql and
-# tests/sql/demo_target.sql. VISTREL_DEMO_DIR changes the demo folder (default /var/lib/vistrel-demo).
+# When nothing listens on port 3050, starts /usr/sbin/firebird there with a configuration folder
+# of its own (scripts/fbserver.sh, in DEMO_DIR/server; stop it with
+# `bash scripts/fbserver.sh stop /var/lib/vistrel-demo/server`); a Firebird server already on
+# port 3050 is used as it is, with the aliases written into its databases.conf. Run as root.
+# Every run rebuilds both databases from tests/sql/demo_source.sql and tests/sql/demo_target.sql.
+# VISTREL_DEMO_DIR changes the demo folder (default /var/lib/vistrel-demo).
 set -euo pipefail
 # isql-fb drops input bytes that the locale does not accept: UTF-8 text needs a UTF-8 locale.
 export LC_ALL=C.UTF-8
@@ -36,6 +39,7 @@ readonly TGT_ALIAS='E:\SGBD\fatura.fdb'
 readonly TGT_USER='sysdba'
 readonly TGT_PASSWORD='tomen47'
 
+SERVER_DIR="$DEMO_DIR/server"
 SRC_FILE="$DEMO_DIR/F/sgbd/dep25/fatura.fdb"
 TGT_FILE="$DEMO_DIR/E/SGBD/fatura.fdb"
 SRC_SECURITY="$DEMO_DIR/security/source-security.fdb"
@@ -113,7 +117,7 @@ EOF
 
 # ---------------------------------------------------------------------------------------------
 
-[[ "$(id -u)" -eq 0 ]] || die "run as root: the demo writes $FB_ETC/databases.conf and may start the server"
+[[ "$(id -u)" -eq 0 ]] || die "run as root: the demo may start the server and writes its databases.conf"
 if [[ ! -x "$FB_SERVER" ]] || ! command -v isql-fb >/dev/null; then
     die "Firebird 3 is not installed: run bash scripts/install-deps.sh"
 fi
@@ -121,8 +125,11 @@ fi
     die "tests/sql/demo_source.sql or demo_target.sql is missing"
 
 # 1. A server on 127.0.0.1:3050, and the configuration folder it reads.
-conf_dir="$FB_ETC"
-if port_accepts "$PORT"; then
+if bash "$ROOT/scripts/fbserver.sh" status "$SERVER_DIR" >/dev/null 2>&1; then
+    conf_dir="$SERVER_DIR/conf"
+    say "using the demo server already running from $SERVER_DIR"
+elif port_accepts "$PORT"; then
+    conf_dir="$FB_ETC"
     pid="$(listener_pid || true)"
     if [[ -n "$pid" ]]; then
         [[ "$(readlink "/proc/$pid/exe" 2>/dev/null)" == "$FB_SERVER" ]] ||
@@ -134,20 +141,15 @@ if port_accepts "$PORT"; then
         say "using the server already listening on port $PORT (configuration assumed in $conf_dir)"
     fi
 else
-    # The system configuration binds the server to "localhost".
-    getent hosts localhost >/dev/null ||
-        die "the name localhost does not resolve: add the line '127.0.0.1 localhost' to /etc/hosts"
-    say "starting $FB_SERVER on port $PORT"
-    mkdir -p /var/log/firebird
-    (
-        unset FIREBIRD FIREBIRD_LOCK
-        exec setsid "$FB_SERVER" </dev/null >>/var/log/firebird/vistrel-demo-server.log 2>&1
-    ) &
-    for _ in $(seq 1 100); do
-        port_accepts "$PORT" && break
-        sleep 0.1
-    done
-    port_accepts "$PORT" || die "the Firebird server did not start on port $PORT (see /var/log/firebird)"
+    # The system server with its own configuration folder (scripts/fbserver.sh): bound to
+    # 127.0.0.1 whatever "localhost" resolves to, and nothing under /etc is changed. Its
+    # SYSDBA password is the system one when /etc/firebird/3.0/SYSDBA.password gives it.
+    password="$(sed -n 's/^ISC_PASSWORD="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' "$FB_ETC/SYSDBA.password" 2>/dev/null | head -n 1 || true)"
+    [[ -n "$password" && "$password" != *"'"* ]] || password="masterkey"
+    say "starting $FB_SERVER on 127.0.0.1 port $PORT (server folder $SERVER_DIR)"
+    bash "$ROOT/scripts/fbserver.sh" start "$SERVER_DIR" --port "$PORT" --password "$password" >/dev/null ||
+        die "the Firebird server did not start on port $PORT (see $SERVER_DIR/server.log)"
+    conf_dir="$SERVER_DIR/conf"
 fi
 dbconf="$conf_dir/databases.conf"
 [[ -f "$dbconf" ]] || die "$dbconf not found"
@@ -158,9 +160,9 @@ mkdir -p "$(dirname "$SRC_FILE")" "$(dirname "$TGT_FILE")" "$(dirname "$SRC_SECU
 [[ -f "$TGT_SECURITY" ]] || make_security_db "$TGT_SECURITY" "$TGT_PASSWORD"
 if id firebird >/dev/null 2>&1; then
     # A server that runs as the firebird user must reach the files as well.
-    chown -R firebird:firebird "$DEMO_DIR"
+    chown -R firebird:firebird "$DEMO_DIR/F" "$DEMO_DIR/E" "$DEMO_DIR/security"
 fi
-chmod -R u+rwX,g+rwX,o-rwx "$DEMO_DIR"
+chmod -R u+rwX,g+rwX,o-rwx "$DEMO_DIR/F" "$DEMO_DIR/E" "$DEMO_DIR/security"
 
 # 3. The aliases, in a marked block of databases.conf (replaced on every run). The server
 #    reads the file again at every attach, so a running server needs no restart.
@@ -232,7 +234,7 @@ tgt_count="$(count_tables "$TGT_USER" "$TGT_PASSWORD" "127.0.0.1:$TGT_ALIAS")"
 if isql_remote "$TGT_USER" "$TGT_PASSWORD" "127.0.0.1:$SRC_ALIAS" <<<'QUIT;' >/dev/null 2>&1; then
     die "the target password opens the source database: the per-database security is not in effect"
 fi
-chown -R firebird:firebird "$DEMO_DIR" 2>/dev/null || true
+chown -R firebird:firebird "$DEMO_DIR/F" "$DEMO_DIR/E" 2>/dev/null || true
 
 cat <<EOF
 $ME: ready.
