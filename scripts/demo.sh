@@ -191,13 +191,19 @@ say "aliases written to $dbconf"
 build_db() { # label alias user password file script
     local label="$1" alias="$2" user="$3" password="$4" file="$5" script="$6" out
     if [[ -f "$file" ]]; then
-        if ! out="$(isql_remote "$user" "$password" "127.0.0.1:$alias" 2>&1 <<<'DROP DATABASE;')"; then
-            echo "$out" >&2
+        local try
+        for try in 1 2 3 4; do
+            out="$(isql_remote "$user" "$password" "127.0.0.1:$alias" 2>&1 <<<'DROP DATABASE;')" && break
             if [[ "$out" == *"user name and password are not defined"* ]]; then
+                echo "$out" >&2
                 die "the $label security database does not accept the window's password; stop the Firebird server, delete $DEMO_DIR/security and run again"
             fi
-            die "could not drop the old $label database $file (is a window still connected to it?)"
-        fi
+            if [[ $try -eq 4 ]]; then
+                echo "$out" >&2
+                die "could not drop the old $label database $file (is a window still connected to it?)"
+            fi
+            sleep 1
+        done
     fi
     rm -f "$file"
     if ! out="$(isql_create 2>&1 <<EOF
