@@ -19,6 +19,8 @@ PACKAGES=(
     firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
     # tests
     libgtest-dev libgmock-dev
+    # fuzzing (libFuzzer comes with clang's runtime)
+    clang-14 libclang-rt-14-dev
     # real-window check: virtual display, screenshot (import), a key press to close the notice
     xvfb xauth imagemagick xdotool
 )

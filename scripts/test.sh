@@ -4,7 +4,11 @@
 # server is needed or touched. Before the tests, the real window is shown on a virtual display
 # and photographed into artifacts/.
 #
-#   VISTREL_SANITIZE=1 bash scripts/test.sh   builds with AddressSanitizer and UBSan in build-sanitize/
+# Then the libFuzzer targets run for a bounded time (scripts/fuzz.sh), and the same suite is built
+# and run again under AddressSanitizer and UBSan (build-sanitize/).
+#
+#   VISTREL_SANITIZE=1 bash scripts/test.sh   only the sanitizer suite
+#   VISTREL_QUICK=1 bash scripts/test.sh      only the plain suite (no sanitizer suite, no fuzzing)
 set -euo pipefail
 
 readonly ME="test.sh"
@@ -18,25 +22,42 @@ die() {
 
 bash scripts/install-deps.sh || die "installing the packages failed"
 
-BUILD_DIR=build
-SANITIZE=OFF
+# Builds in $1 with sanitizers $2 (ON/OFF) and runs every test there.
+run_suite() {
+    local build_dir="$1" sanitize="$2"
+    local configure=(cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Debug -DVISTREL_TESTS=ON -DVISTREL_SANITIZE="$sanitize")
+    if [[ ! -f "$build_dir/CMakeCache.txt" ]]; then
+        configure+=(-G Ninja)
+    fi
+    "${configure[@]}" || die "configuring $build_dir failed"
+    cmake --build "$build_dir" -j2 || die "the build in $build_dir failed"
+
+    if [[ "$sanitize" == "OFF" ]]; then
+        if [[ -x "$build_dir/app/vistrel" ]]; then
+            bash scripts/screenshot.sh "$build_dir/app/vistrel" "$ROOT/artifacts" || die "the real-window check failed"
+        else
+            echo "$ME: $build_dir/app/vistrel was not built: no real-window screenshot"
+        fi
+    fi
+
+    echo "$ME: running the tests in $build_dir (sanitizers $sanitize)"
+    (cd "$build_dir" && ctest --output-on-failure --timeout 1800 -j2) || die "tests failed in $build_dir"
+}
+
 if [[ "${VISTREL_SANITIZE:-0}" == "1" ]]; then
-    BUILD_DIR=build-sanitize
-    SANITIZE=ON
+    run_suite build-sanitize ON
+    exit 0
 fi
 
-configure=(cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug -DVISTREL_TESTS=ON -DVISTREL_SANITIZE="$SANITIZE")
-if [[ ! -f "$BUILD_DIR/CMakeCache.txt" ]]; then
-    configure+=(-G Ninja)
+run_suite build OFF
+if [[ "${VISTREL_QUICK:-0}" == "1" ]]; then
+    exit 0
 fi
-"${configure[@]}" || die "configuring the build failed"
-cmake --build "$BUILD_DIR" -j2 || die "the build failed"
-
-if [[ -x "$BUILD_DIR/app/vistrel" ]]; then
-    bash scripts/screenshot.sh "$BUILD_DIR/app/vistrel" "$ROOT/artifacts" || die "the real-window check failed"
-else
-    echo "$ME: $BUILD_DIR/app/vistrel was not built: no real-window screenshot"
+bash scripts/fuzz.sh "${VISTREL_FUZZ_SECONDS:-60}" || die "fuzzing found a failure"
+# Leaks inside the Firebird client library itself would be suppressed here, never the project's.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+if [[ -f "$ROOT/tests/lsan.supp" ]]; then
+    export LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp"
 fi
-
-cd "$BUILD_DIR"
-ctest --output-on-failure --timeout 1200 -j2
+run_suite build-sanitize ON
