@@ -27,8 +27,6 @@ constexpr char kIndexBanner[] = "-------------------------Inicio da Index-------
 constexpr char kIndexHeaderHead[] = "/*  Index definitions for ";
 constexpr char kIndexHeaderTail[] = " */";
 constexpr char kIndexFailed[] = "Não foi possivel criar esse indice!";
-// The line the extractor adds after the CREATE INDEX statement of an inactive index.
-constexpr char kAlterIndexLine[] = "\nALTER INDEX ";
 
 // The index name trimmed at both ends and without any blank: the name given to the extractor.
 std::string preparedName(const std::string& name) {
@@ -37,16 +35,6 @@ std::string preparedName(const std::string& name) {
         if (c != ' ')
             out += c;
     return out;
-}
-
-// The statements of an index text. The server runs one statement per execution, so the text of an
-// inactive index (CREATE INDEX, then ALTER INDEX ... INACTIVE on a line of its own) is cut before
-// the ALTER INDEX line and run as two statements, in order.
-std::vector<std::string> indexStatements(const std::string& text) {
-    const size_t cut = text.find(kAlterIndexLine);
-    if (cut == std::string::npos)
-        return {text};
-    return {text.substr(0, cut + 1), text.substr(cut + 1)};
 }
 
 } // namespace

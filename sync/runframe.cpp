@@ -87,6 +87,15 @@ data::TIBDataSet& newStatementCursor(ProcessHost& host, const std::string& text)
     return cursor;
 }
 
+std::vector<std::string> indexStatements(const std::string& text) {
+    // The line the extractor adds after the CREATE INDEX statement of an inactive index.
+    static const std::string kAlterIndexLine = "\nALTER INDEX ";
+    const size_t cut = text.find(kAlterIndexLine);
+    if (cut == std::string::npos)
+        return {text};
+    return {text.substr(0, cut + 1), text.substr(cut + 1)};
+}
+
 void targetReconnect(ProcessHost& host) {
     host.IBDatabase2().setConnected(false);
     host.IBDatabase2().setConnected(true);

@@ -4,6 +4,7 @@
 #include "sync/processhost.h"
 
 #include <string>
+#include <vector>
 
 namespace vistrel::sync {
 
@@ -40,6 +41,11 @@ std::string createOrAlter(const std::string& text);
 // A statement cursor on the target whose text is sent without the parameter scan, so that DDL
 // bodies holding ":name" reach the server unchanged.
 data::TIBDataSet& newStatementCursor(ProcessHost& host, const std::string& text);
+
+// The statements of an extracted index text. The server runs one statement per execution, so the
+// text of an inactive index (CREATE INDEX, then ALTER INDEX ... INACTIVE on a line of its own) is
+// cut before the ALTER INDEX line and run as two statements, in order.
+std::vector<std::string> indexStatements(const std::string& text);
 
 // Disconnects and reconnects the target: commits its open transaction, closes its cursors.
 void targetReconnect(ProcessHost& host);

@@ -71,59 +71,6 @@ void setStatement(data::TIBDataSet& cursor, const char* text) {
     cursor.SelectSQL().Add(text);
 }
 
-// Splits DDL text into its statements at semicolons outside quoted runs and comments. Pieces
-// holding nothing but blanks and comments are left out; a statement keeps its semicolon.
-std::vector<std::string> splitStatements(const std::string& text) {
-    std::vector<std::string> statements;
-    std::string current;
-    bool hasCode = false;
-    size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == '\'' || c == '"') {
-            size_t end = i + 1;
-            while (end < text.size()) {
-                if (text[end] == c) {
-                    if (end + 1 < text.size() && text[end + 1] == c) {
-                        end += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++end;
-            }
-            end = end < text.size() ? end + 1 : end;
-            current.append(text, i, end - i);
-            hasCode = true;
-            i = end;
-        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
-            size_t end = text.find("*/", i + 2);
-            end = end == std::string::npos ? text.size() : end + 2;
-            current.append(text, i, end - i);
-            i = end;
-        } else if (c == '-' && i + 1 < text.size() && text[i + 1] == '-') {
-            size_t end = text.find('\n', i);
-            end = end == std::string::npos ? text.size() : end;
-            current.append(text, i, end - i);
-            i = end;
-        } else {
-            current += c;
-            if (c == ';') {
-                if (hasCode)
-                    statements.push_back(current);
-                current.clear();
-                hasCode = false;
-            } else if (static_cast<unsigned char>(c) > ' ') {
-                hasCode = true;
-            }
-            ++i;
-        }
-    }
-    if (hasCode)
-        statements.push_back(current);
-    return statements;
-}
-
 // The working values of one run of the table phase.
 class TablePhase {
 public:
@@ -283,7 +230,7 @@ void TablePhase::indexStep(const std::string& table) {
         return;
     m_host.appendProcessLog(CRIATABELA);
     // The text may hold an index and the statement that makes it inactive: each runs on its own.
-    for (const std::string& statement : splitStatements(CRIATABELA))
+    for (const std::string& statement : indexStatements(CRIATABELA))
         campos2(statement);
 }
 

@@ -310,7 +310,7 @@ CREATE TABLE ZITEM (ID INTEGER);
     EXPECT_EQ(
         s[4],
         "\r\n/*  Index definitions for PEDIDO */\r\nCREATE INDEX \"PEDIDO\" ON \"PEDIDO\"(\"ID\");\r\n");
-    EXPECT_EQ(s[5], "\r\nALTER INDEX \"PEDIDO\" INACTIVE;\r\n");
+    EXPECT_EQ(s[5], "ALTER INDEX \"PEDIDO\" INACTIVE;\r\n");
     EXPECT_EQ(
         r.target.queryRows("select trim(i.rdb$relation_name) || ' ' || trim(s.rdb$field_name) || ' ' || "
                            "coalesce(i.rdb$index_inactive, 0) from rdb$indices i join rdb$index_segments s "
