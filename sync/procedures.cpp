@@ -74,26 +74,6 @@ constexpr char kProcedureFailed[] = "Houve algum problema na execução dessa pr
 constexpr char kProcedureComparisonFinished[] = "Comparação de procedure finalizada;";
 constexpr char kStatementEnd[] = " ; ";
 
-// A name as the statement head writes it: as it is when the server reads it back unchanged
-// unquoted (an upper-case letter, then upper-case letters, digits, _ and $), otherwise in double
-// quotes with inner double quotes doubled, so that the procedure or parameter keeps its exact name.
-std::string identifier(const std::string& name) {
-    bool regular = !name.empty() && name[0] >= 'A' && name[0] <= 'Z';
-    for (char c : name) {
-        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$'))
-            regular = false;
-    }
-    if (regular)
-        return name;
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
-}
-
 // The text without its last two characters; shorter texts contribute nothing.
 std::string dropLastTwo(const std::string& text) {
     return text.size() < 2 ? std::string() : text.substr(0, text.size() - 2);
@@ -189,11 +169,11 @@ void procedureStep(ProcessHost& host, data::TIBDataSet& TABELAS, data::TIBDataSe
     std::string campos;
 
     openWith(TABELAS2, kParameterQueryHead + literalName(name) + kParameterQueryTail);
-    campos = campos + kCreateOrAlterProcedure + identifier(name) + " ( ";
+    campos = campos + kCreateOrAlterProcedure + sqlIdentifier(name) + " ( ";
     while (!TABELAS2.Eof()) {
         const std::string tipocampo = parameterType(TABELAS2, targetCharacterSet);
         const std::string parameterName =
-            identifier(data::trim(TABELAS2.FieldByName("rdb$parameter_name").AsString()));
+            sqlIdentifier(data::trim(TABELAS2.FieldByName("rdb$parameter_name").AsString()));
         if (isZero(TABELAS2.FieldByName("RDB$PARAMETER_TYPE").AsVariant()))
             campos2 += " " + parameterName + " " + tipocampo + ", ";
         else

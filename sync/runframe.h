@@ -28,6 +28,13 @@ data::TIBDataSet& newTargetCursor(ProcessHost& host);
 // Replaces the cursor's statement by one line and opens it.
 void openWith(data::TIBDataSet& cursor, const std::string& line);
 
+// Whether the server reads the name unquoted as the very same name: an upper-case letter, then
+// upper-case letters, digits, "_" and "$", and not a reserved word.
+bool isOrdinaryName(const std::string& name);
+// The name as a dialect-3 statement carries it: as it is when ordinary, otherwise in double
+// quotes with inner double quotes doubled, so that the object keeps its exact name.
+std::string sqlIdentifier(const std::string& name);
+
 // A name written inside a probe's string literal, apostrophes doubled.
 std::string literalName(const std::string& name);
 
