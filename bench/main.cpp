@@ -1,6 +1,6 @@
 // vistrel_bench: the seven processes on a large generated schema, against the private server.
 //
-//   vistrel_bench [--scale F]
+//   vistrel_bench [--scale F] [--async-writes]
 //
 // Builds a source of 300 tables of 15 columns, 100 views, 200 procedures, 400 triggers,
 // 400 indexes, 200 generators, 100 exceptions and 100 domains (every count times F, default 1)
@@ -10,6 +10,7 @@
 // memory and the passes of the event loop. Beside each run it times the floor that the design
 // implies (its mandated queries and reconnects alone), the extractor calls alone, and the time
 // isql-fb takes to apply the same objects' DDL extracted with isql-fb -x onto a fresh database.
+// --async-writes turns forced writes off on the target and the isql-fb database.
 //
 // The server is the one named by VISTREL_FB_ENV (scripts/bench.sh starts a private one); without
 // it the test support starts a private server of its own.
