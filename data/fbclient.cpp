@@ -148,11 +148,14 @@ bool statusHas(const ISC_STATUS* status, ISC_STATUS code) {
     return false;
 }
 
-void raiseStatusError(const ISC_STATUS* status) {
-    StatusError e = interpretStatus(status);
+void throwStatusError(const StatusError& e) {
     if (e.sqlCode == -551)
         throw EIBInterBaseRoleError(e.message, e.sqlCode, e.ibErrorCode);
     throw EIBInterBaseError(e.message, e.sqlCode, e.ibErrorCode);
+}
+
+void raiseStatusError(const ISC_STATUS* status) {
+    throwStatusError(interpretStatus(status));
 }
 
 } // namespace detail

@@ -200,9 +200,7 @@ void TIBDatabase::detach() {
     if (api().detach_database(status, &m_handle->h)) {
         detail::StatusError e = detail::interpretStatus(status);
         forceClose();
-        if (e.sqlCode == -551)
-            throw EIBInterBaseRoleError(e.message, e.sqlCode, e.ibErrorCode);
-        throw EIBInterBaseError(e.message, e.sqlCode, e.ibErrorCode);
+        detail::throwStatusError(e);
     }
     m_handle->h = 0;
     if (commitFailure)
@@ -230,16 +228,14 @@ void TIBDatabase::forceClose() noexcept {
 }
 
 void TIBDatabase::raiseStatus(const intptr_t* status, bool sessionCall) {
-    const ISC_STATUS* s = reinterpret_cast<const ISC_STATUS*>(status);
-    detail::StatusError e = detail::interpretStatus(s);
-    bool lost =
-        detail::statusHas(s, kLostConnection) ||
-        (sessionCall && (detail::statusHas(s, kNetReadError) || detail::statusHas(s, kNetWriteError)));
+    // The client's status vector is an array of intptr_t (ISC_STATUS).
+    detail::StatusError e = detail::interpretStatus(status);
+    bool lost = detail::statusHas(status, kLostConnection) ||
+                (sessionCall &&
+                 (detail::statusHas(status, kNetReadError) || detail::statusHas(status, kNetWriteError)));
     if (lost)
         forceClose();
-    if (e.sqlCode == -551)
-        throw EIBInterBaseRoleError(e.message, e.sqlCode, e.ibErrorCode);
-    throw EIBInterBaseError(e.message, e.sqlCode, e.ibErrorCode);
+    detail::throwStatusError(e);
 }
 
 int TIBDatabase::infoItem(unsigned char item, int missing) {
@@ -248,7 +244,7 @@ int TIBDatabase::infoItem(unsigned char item, int missing) {
     char buffer[64] = {};
     ISC_STATUS_ARRAY status{};
     if (api().database_info(status, &m_handle->h, sizeof items, items, sizeof buffer, buffer))
-        raiseStatus(reinterpret_cast<const intptr_t*>(status), true);
+        raiseStatus(status, true);
     const char* p = buffer;
     while (p < buffer + sizeof buffer && *p != isc_info_end) {
         unsigned char code = static_cast<unsigned char>(*p++);
@@ -404,7 +400,7 @@ void TIBTransaction::StartTransaction() {
     ISC_STATUS_ARRAY status{};
     isc_tr_handle h = 0;
     if (api().start_multiple(status, &h, static_cast<short>(teb.size()), teb.data()))
-        m_databases.front()->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+        m_databases.front()->raiseStatus(status, false);
     m_handle->h = h;
     m_autoStarted = false;
 }
@@ -430,7 +426,7 @@ void TIBTransaction::endExplicit(bool commit) {
                            : api().rollback_transaction(status, &m_handle->h);
     if (rc) {
         if (m_defaultDatabase)
-            m_defaultDatabase->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+            m_defaultDatabase->raiseStatus(status, false);
         detail::raiseStatusError(status);
     }
     m_handle->h = 0;

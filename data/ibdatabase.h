@@ -106,7 +106,8 @@ public:
     void removeClient(DatabaseClient* c);
     detail::DatabaseHandle& handle() { return *m_handle; }
     void checkAttached() const;
-    // Throws the error for a failed client call; lostCodes chooses the codes that close the session.
+    // Throws the error for a failed client call. A lost connection closes the session first; for the
+    // session's own calls (sessionCall) network read and write errors do too.
     [[noreturn]] void raiseStatus(const intptr_t* status, bool sessionCall);
 
 private:

@@ -362,7 +362,7 @@ void TIBSQL::Prepare() {
     auto state = std::make_unique<detail::StatementState>();
     ISC_STATUS_ARRAY status{};
     const auto& a = api();
-    auto fail = [&]() { m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false); };
+    auto fail = [&]() { m_database->raiseStatus(status, false); };
     if (a.dsql_allocate_statement(status, &m_database->handle().h, &state->h))
         fail();
     state->out = detail::allocSqlda(1);
@@ -422,7 +422,7 @@ void TIBSQL::ExecQuery() {
     const auto& a = api();
     ISC_STATUS_ARRAY status{};
     XSQLDA* in = m_state->inCols.empty() ? nullptr : m_state->in.get();
-    auto fail = [&]() { m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false); };
+    auto fail = [&]() { m_database->raiseStatus(status, false); };
     m_rowsAffected = 0;
     writePendingBlobs();
     switch (m_statementType) {
@@ -477,7 +477,7 @@ void TIBSQL::writePendingBlobs() {
         ISC_QUAD id{};
         if (a.create_blob2(status, &m_database->handle().h, &m_transaction->handle().h, &blob, &id, 0,
                            nullptr))
-            m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+            m_database->raiseStatus(status, false);
         size_t pos = 0;
         while (pos < c.blobText.size()) {
             unsigned short len =
@@ -485,14 +485,14 @@ void TIBSQL::writePendingBlobs() {
             if (a.put_segment(status, &blob, len, c.blobText.data() + pos)) {
                 ISC_STATUS_ARRAY s2{};
                 a.cancel_blob(s2, &blob);
-                m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+                m_database->raiseStatus(status, false);
             }
             pos += len;
         }
         if (a.close_blob(status, &blob)) {
             ISC_STATUS_ARRAY s2{};
             a.cancel_blob(s2, &blob);
-            m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+            m_database->raiseStatus(status, false);
         }
         std::memcpy(c.var->sqldata, &id, sizeof id);
     }
@@ -508,7 +508,7 @@ bool TIBSQL::Next() {
         return false;
     }
     if (rc)
-        m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+        m_database->raiseStatus(status, false);
     return true;
 }
 
@@ -622,7 +622,7 @@ std::string TIBSQL::readBlob(int columnIndex) {
     ISC_STATUS_ARRAY status{};
     isc_blob_handle blob = 0;
     if (a.open_blob2(status, &m_database->handle().h, &m_transaction->handle().h, &blob, &id, 0, nullptr))
-        m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+        m_database->raiseStatus(status, false);
     // Closes the blob on every path out of here.
     struct BlobGuard {
         const detail::FbApi& a;
@@ -646,11 +646,11 @@ std::string TIBSQL::readBlob(int columnIndex) {
         }
         if (rc == isc_segstr_eof)
             break;
-        m_database->raiseStatus(reinterpret_cast<const intptr_t*>(status), false);
+        m_database->raiseStatus(status, false);
     }
     ISC_STATUS_ARRAY s{};
     if (a.close_blob(s, &blob))
-        m_database->raiseStatus(reinterpret_cast<const intptr_t*>(s), false);
+        m_database->raiseStatus(s, false);
     blob = 0;
     return out;
 }

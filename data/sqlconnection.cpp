@@ -46,12 +46,6 @@ bool lostConnection(const ISC_STATUS* status) {
     return false;
 }
 
-[[noreturn]] void throwStatusError(const detail::StatusError& e) {
-    if (e.sqlCode == -551)
-        throw EIBInterBaseRoleError(e.message, e.sqlCode, e.ibErrorCode);
-    throw EIBInterBaseError(e.message, e.sqlCode, e.ibErrorCode);
-}
-
 // Owner of an attachment handle: detaches on reset, errors ignored.
 class Attachment {
 public:
@@ -236,7 +230,7 @@ struct TSQLConnection::Impl {
         const auto error = detail::interpretStatus(status);
         if (lostConnection(status))
             close();
-        throwStatusError(error);
+        detail::throwStatusError(error);
     }
 
     Transaction begin(TTransIsolationLevel level) {
@@ -366,7 +360,7 @@ int TSQLConnection::ExecuteDirect(const std::string& sql) {
             own.reset();
             closeIfIdle();
         }
-        throwStatusError(error);
+        detail::throwStatusError(error);
     };
 
     check(api.dsql_allocate_statement(status, &impl.attachment.h, &st.h));

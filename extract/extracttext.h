@@ -20,6 +20,15 @@ public:
     explicit EExtractError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// Fixed comment and closing texts that the listings write around an object's DDL; the processes
+// remove them again by these same texts.
+inline constexpr char kDomainHeaderText[] = "/* Domain definitions */";
+inline constexpr char kExceptionHeaderText[] = "/*  Exceptions */";
+inline constexpr char kTriggerHeaderText[] = "/* Triggers only will work for SQL triggers */";
+inline constexpr char kCommitWorkText[] = "COMMIT WORK ;";
+inline constexpr char kIndexHeaderHeadText[] = "/*  Index definitions for ";
+inline constexpr char kIndexHeaderTailText[] = " */";
+
 // One argument of formatText: a string (for %s and %S) or an integer (for %d).
 using FormatArg = std::variant<std::string, long long>;
 

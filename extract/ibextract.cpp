@@ -159,11 +159,11 @@ constexpr const char* kArrayClose = "] ";
 
 // ---- Listings -----------------------------------------------------------------------------------
 
-constexpr const char* kDomainHeader = "/* Domain definitions */";
+constexpr const char* kDomainHeader = kDomainHeaderText;
 constexpr const char* kCreateDomain = "CREATE DOMAIN %s AS ";
 constexpr const char* kStatementEnd = ";";
 
-constexpr const char* kExceptionHeader = "/*  Exceptions */";
+constexpr const char* kExceptionHeader = kExceptionHeaderText;
 constexpr const char* kCreateException = "CREATE EXCEPTION %s %s%s";
 
 constexpr const char* kViewHeader = "%s/* View: %s, Owner: %s */%s";
@@ -173,7 +173,7 @@ constexpr const char* kViewColumnSeparator = ", ";
 constexpr const char* kViewColumnsEnd = ") %0:sAS%0:s";
 constexpr const char* kViewEnd = "%s%s";
 
-constexpr const char* kTriggerHeader = "%s/* Triggers only will work for SQL triggers */%s";
+const std::string kTriggerHeader = std::string("%s") + kTriggerHeaderText + "%s";
 constexpr const char* kSetTerm = "SET TERM %s %s%s";
 constexpr const char* kCaret = "^";
 constexpr const char* kSemicolon = ";";
@@ -184,13 +184,13 @@ constexpr const char* kCommentClose = " */";
 constexpr const char* kCreateTrigger = "CREATE TRIGGER %s FOR %s %s%s %s POSITION %d";
 constexpr const char* kTriggerEnd = " ;\r\n";
 constexpr const char* kTriggerEndSetTerm = " ^\r\n";
-constexpr const char* kCommitWork = "COMMIT WORK ;";
+constexpr const char* kCommitWork = kCommitWorkText;
 constexpr const char* kCommitWorkSetTerm = "COMMIT WORK ^";
 constexpr const char* kSetTermBack = "SET TERM ;^";
 constexpr const char* kUnknownTriggerType = "Trigger type %d has no row event";
 
-constexpr const char* kIndexHeaderStart = "\r\n/*  Index definitions for ";
-constexpr const char* kIndexHeaderEnd = " */";
+const std::string kIndexHeaderStart = std::string("\r\n") + kIndexHeaderHeadText;
+constexpr const char* kIndexHeaderEnd = kIndexHeaderTailText;
 constexpr const char* kAllIndexesHeader = "\r\n/*  Index definitions for all user tables */\r\n";
 constexpr const char* kUnique = " UNIQUE";
 constexpr const char* kDescending = " DESCENDING";

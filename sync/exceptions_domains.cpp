@@ -20,7 +20,7 @@ constexpr char kExceptionProbeHead[] =
 constexpr char kExceptionProbeTail[] = "'  ";
 constexpr char kExceptionNotFound[] = "Exception não encontrada; ";
 constexpr char kExceptionBanner[] = "-------------------------Inicio da Exceptions--------------------------";
-constexpr char kExceptionHeader[] = "/*  Exceptions */";
+constexpr const char* kExceptionHeader = extract::kExceptionHeaderText;
 
 constexpr char kDomainEnumerationLine1[] = "SELECT RDB$FIELD_NAME FROM RDB$FIELDS  ";
 constexpr char kDomainEnumerationLine2[] =
@@ -31,7 +31,7 @@ constexpr char kDomainProbeHead[] = "SELECT RDB$FIELD_NAME FROM RDB$FIELDS WHERE
 constexpr char kDomainProbeTail[] = "'  ";
 constexpr char kDomainNotFound[] = "Domain não encontrado; ";
 constexpr char kDomainBanner[] = "-------------------------Inicio Domains--------------------------";
-constexpr char kDomainHeader[] = "/* Domain definitions */";
+constexpr const char* kDomainHeader = extract::kDomainHeaderText;
 
 } // namespace
 

@@ -24,8 +24,8 @@ constexpr char kIndexProbeMiddle[] = "' AND RDB$RELATION_NAME='";
 constexpr char kIndexProbeTail[] = "' ";
 constexpr char kIndexNotFound[] = "Index não encontrada; ";
 constexpr char kIndexBanner[] = "-------------------------Inicio da Index--------------------------";
-constexpr char kIndexHeaderHead[] = "/*  Index definitions for ";
-constexpr char kIndexHeaderTail[] = " */";
+constexpr const char* kIndexHeaderHead = extract::kIndexHeaderHeadText;
+constexpr const char* kIndexHeaderTail = extract::kIndexHeaderTailText;
 constexpr char kIndexFailed[] = "Não foi possivel criar esse indice!";
 
 // The index name trimmed at both ends and without any blank: the name given to the extractor.

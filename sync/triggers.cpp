@@ -23,8 +23,8 @@ constexpr char kTriggerProbeMiddle[] = "' AND RDB$RELATION_NAME='";
 constexpr char kTriggerProbeTail[] = "' ";
 constexpr char kTriggerNotFound[] = "Trigger não encontrada; ";
 constexpr char kTriggerBanner[] = "-------------------------Inicio da Triiger--------------------------";
-constexpr char kTriggerHeader[] = "/* Triggers only will work for SQL triggers */";
-constexpr char kCommitWork[] = "COMMIT WORK ;";
+constexpr const char* kTriggerHeader = extract::kTriggerHeaderText;
+constexpr const char* kCommitWork = extract::kCommitWorkText;
 constexpr char kTriggerFailed[] = "Não foi possivel criar a trigger: ";
 
 } // namespace

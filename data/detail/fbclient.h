@@ -69,6 +69,8 @@ struct StatusError {
 StatusError interpretStatus(const ISC_STATUS* status);
 // True when any error code of the vector equals code.
 bool statusHas(const ISC_STATUS* status, ISC_STATUS code);
+// Raises an interpreted status as EIBInterBaseRoleError (SQL code -551) or EIBInterBaseError.
+[[noreturn]] void throwStatusError(const StatusError& e);
 [[noreturn]] void raiseStatusError(const ISC_STATUS* status);
 
 // RAII owners of client handles; destructors never throw.
