@@ -58,12 +58,6 @@ constexpr SourcePreset kPresetFb25{"localhost", "tomen47", "E:\\sgbd", "fatura.f
 constexpr char kStoredSourceDatabase[] = "E:\\sgbd\\fatura.fdb";
 constexpr char kStoredSourceUser[] = "user_name=SYSDBA";
 constexpr char kStoredSourcePassword[] = "password=tomen47";
-constexpr char kServerType[] = "IBServer";
-
-// The direct-execution connection as the target's "Conectar" configures it.
-constexpr char kConnectionName[] = "FBConnection";
-constexpr char kDriverName[] = "Firebird";
-constexpr char kGetDriverFunc[] = "getSQLDriverINTERBASE";
 
 // Colours of the window's bands: the system hot-light colour, with bold white captions on it.
 const QColor kHotLight{0, 102, 204};
@@ -138,7 +132,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setStoredSettings();
     // All stored settings are in place: the source stored as connected attaches now and starts
     // its stored-active transaction; a failure leaves it detached without a message.
-    m_IBDatabase1.Loaded();
+    IBDatabase1().Loaded();
     Form1 = this;
     FormCreate();
 }
@@ -432,35 +426,18 @@ void TForm1::connectHandlers() {
 }
 
 void TForm1::setStoredSettings() {
-    m_IBTransaction1.setDefaultDatabase(&m_IBDatabase1);
-    m_IBTransaction1.setStreamedActive(true);
-    m_IBTransaction2.setDefaultDatabase(&m_IBDatabase2);
+    // The components object has bound the sessions, transactions, stored cursors and extractor and
+    // loaded the client library; the window adds its stored source settings.
+    IBTransaction1().setStreamedActive(true);
 
-    m_IBDatabase1.LoginPrompt = false;
-    m_IBDatabase1.setDefaultTransaction(&m_IBTransaction1);
-    m_IBDatabase1.setDatabaseName(kStoredSourceDatabase);
-    m_IBDatabase1.Params().Add(kStoredSourceUser);
-    m_IBDatabase1.Params().Add(kStoredSourcePassword);
-    m_IBDatabase1.setStreamedConnected(true);
+    data::TIBDatabase& source = IBDatabase1();
+    source.LoginPrompt = false;
+    source.setDatabaseName(kStoredSourceDatabase);
+    source.Params().Add(kStoredSourceUser);
+    source.Params().Add(kStoredSourcePassword);
+    source.setStreamedConnected(true);
 
-    m_IBDatabase2.LoginPrompt = false;
-    m_IBDatabase2.setDefaultTransaction(&m_IBTransaction2);
-
-    // Loads the client library; when it cannot be loaded the window is not built.
-    m_IBDatabase1.setServerType(kServerType);
-    m_IBDatabase2.setServerType(kServerType);
-
-    m_ORIGEM.Name = "ORIGEM";
-    m_ORIGEM.setDatabase(&m_IBDatabase1);
-    m_ORIGEM.setTransaction(&m_IBTransaction1);
-    sync::setupORIGEM(m_ORIGEM);
-
-    m_CAMPOS2.Name = "CAMPOS2";
-    m_CAMPOS2.setDatabase(&m_IBDatabase2);
-    m_CAMPOS2.setTransaction(&m_IBTransaction2);
-
-    m_IBExtract1.setDatabase(&m_IBDatabase1);
-    m_IBExtract1.setTransaction(&m_IBTransaction1);
+    IBDatabase2().LoginPrompt = false;
 }
 
 // ---- Guard -------------------------------------------------------------------------------------
@@ -507,7 +484,7 @@ void TForm1::shutdownSessions() {
     m_sessionsShutDown = true;
     // Detaching commits each session's active transaction; a commit the server refuses has been
     // rolled back, and the operator must learn that the work did not reach the database.
-    for (data::TIBDatabase* session : {&m_IBDatabase1, &m_IBDatabase2}) {
+    for (data::TIBDatabase* session : {&IBDatabase1(), &IBDatabase2()}) {
         try {
             session->setConnected(false);
         } catch (const std::exception& error) {
@@ -598,12 +575,10 @@ void detachRow(data::TIBDatabase& session, const std::function<void()>& paintRed
 } // namespace
 
 void TForm1::Button2Click() {
-    data::TIBDatabase& session = m_IBDatabase1;
+    data::TIBDatabase& session = IBDatabase1();
     detachRow(session, [this] { paintLamp(status1, kLampRed); });
-    session.Params().Clear();
-    session.setDatabaseName(rowDatabaseName(ip1, banco1, xbanco));
-    session.Params().Add("user_name=" + toBytes(usuario1->text()));
-    session.Params().Add("password=" + toBytes(senha1->text()));
+    m_components.setSourceLogin(rowDatabaseName(ip1, banco1, xbanco), toBytes(usuario1->text()),
+                                toBytes(senha1->text()));
     paintLamp(status1, kLampYellow);
     // The yellow lamp shows while the attach blocks.
     repaint();
@@ -616,37 +591,25 @@ void TForm1::Button2Click() {
 void TForm1::Button1Click() {
     std::exception_ptr failure;
     try {
-        m_IBDatabase1.setConnected(false);
+        IBDatabase1().setConnected(false);
     } catch (...) {
         failure = std::current_exception();
     }
-    m_IBDatabase1.Params().Clear();
+    IBDatabase1().Params().Clear();
     paintLamp(status1, kLampRed);
     if (failure)
         std::rethrow_exception(failure);
 }
 
 void TForm1::Button3Click() {
-    data::TSQLConnection& connection = m_SQLConnection;
     const std::string databaseName = rowDatabaseName(ip2, banco2, xbanco2);
     const std::string user = toBytes(usuario2->text());
     const std::string password = toBytes(senha2->text());
-    connection.setConnected(false);
-    connection.setConnectionName(kConnectionName);
-    connection.DriverName = kDriverName;
-    connection.Params().SetValues("DataBase", databaseName);
-    connection.Params().Add("User_Name=" + user);
-    connection.Params().Add("Password=" + password);
-    connection.GetDriverFunc = kGetDriverFunc;
-    connection.VendorLib = data::kClientLibraryName;
-    connection.setConnected(true);
+    m_components.connectDirectConnection(databaseName, user, password);
 
-    data::TIBDatabase& session = m_IBDatabase2;
+    data::TIBDatabase& session = IBDatabase2();
     detachRow(session, [this] { paintLamp(status2, kLampRed); });
-    session.Params().Clear();
-    session.setDatabaseName(databaseName);
-    session.Params().Add("user_name=" + user);
-    session.Params().Add("password=" + password);
+    m_components.setTargetLogin(databaseName, user, password);
     paintLamp(status2, kLampYellow);
     repaint();
     session.setConnected(true);
@@ -658,11 +621,11 @@ void TForm1::Button3Click() {
 void TForm1::Button4Click() {
     std::exception_ptr failure;
     try {
-        m_IBDatabase2.setConnected(false);
+        IBDatabase2().setConnected(false);
     } catch (...) {
         failure = std::current_exception();
     }
-    m_IBDatabase2.Params().Clear();
+    IBDatabase2().Params().Clear();
     paintLamp(status2, kLampRed);
     if (failure)
         std::rethrow_exception(failure);
@@ -678,28 +641,28 @@ void TForm1::Panel6Click() {
 // ---- Processes ---------------------------------------------------------------------------------
 
 void TForm1::Button6Click() {
-    sync::runGeneratorProcess(*this);
+    sync::runGeneratorProcess(m_components, *this);
 }
 void TForm1::Button9Click() {
-    sync::runExceptionProcess(*this);
+    sync::runExceptionProcess(m_components, *this);
 }
 void TForm1::Button10Click() {
-    sync::runDomainProcess(*this);
+    sync::runDomainProcess(m_components, *this);
 }
 void TForm1::INICIARClick() {
-    sync::runTableViewProcess(*this);
+    sync::runTableViewProcess(m_components, *this);
 }
 void TForm1::Button5Click() {
-    sync::runProcedureProcess(*this);
+    sync::runProcedureProcess(m_components, *this);
 }
 void TForm1::Button7Click() {
-    sync::runTriggerProcess(*this);
+    sync::runTriggerProcess(m_components, *this);
 }
 void TForm1::Button11Click() {
-    sync::runIndexProcess(*this);
+    sync::runIndexProcess(m_components, *this);
 }
 
-// ---- Process host ------------------------------------------------------------------------------
+// ---- Process view ------------------------------------------------------------------------------
 
 namespace {
 
@@ -747,10 +710,7 @@ void TForm1::appendProcedureBuffer(const std::string& entry) {
 }
 
 std::string TForm1::procedureBufferText() const {
-    std::string text;
-    for (const std::string& entry : m_procedureBuffer)
-        text += entry + "\r\n";
-    return text;
+    return sync::entriesText(m_procedureBuffer);
 }
 
 void TForm1::showMessage(const std::string& text) {
@@ -775,11 +735,6 @@ void TForm1::setProgressMax(int max) {
 
 void TForm1::setProgressPosition(int position) {
     ProgressBar1->setValue(position);
-}
-
-data::TIBDataSet* TForm1::keepCursor(std::unique_ptr<data::TIBDataSet> cursor) {
-    m_keptCursors.push_back(std::move(cursor));
-    return m_keptCursors.back().get();
 }
 
 bool TForm1::criarautoTicked() const {

@@ -2,11 +2,8 @@
 // The main window: the two connection rows, the process buttons, the panes, the grids and the
 // lamps, with the components it owns (sessions, transactions, stored cursors, the extractor and
 // the direct-execution connection) and its event handlers.
-#include "data/ibdatabase.h"
-#include "data/ibdataset.h"
-#include "data/sqlconnection.h"
-#include "extract/ibextract.h"
-#include "sync/processhost.h"
+#include "sync/components.h"
+#include "sync/processview.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -34,10 +31,10 @@ inline const QColor kLampRed{255, 0, 0};
 inline const QColor kLampYellow{255, 255, 0};
 inline const QColor kLampLime{0, 255, 0};
 
-// The part of the process host whose names the window gives to its components (the check boxes
+// The part of the process view whose names the window gives to its components (the check boxes
 // criarauto and rapido, the file-name edits xbanco and xbanco2): the window answers through the
 // hooks below, and its components keep their own names.
-class ProcessHostBridge : public sync::ProcessHost {
+class ProcessViewBridge : public sync::ProcessView {
 public:
     bool criarauto() const final { return criarautoTicked(); }
     bool rapido() const final { return rapidoTicked(); }
@@ -51,7 +48,7 @@ protected:
     virtual std::string targetFileName() const = 0;
 };
 
-class TForm1 : public QMainWindow, public ProcessHostBridge {
+class TForm1 : public QMainWindow, public ProcessViewBridge {
     Q_OBJECT
 
 public:
@@ -117,15 +114,20 @@ public:
     QLabel* Label6 = nullptr; // "Fb 3.0"
     QLabel* Label7 = nullptr; // "Criar. Aut", hidden
 
-    // Non-visual components.
-    data::TIBDatabase& IBDatabase1() override { return m_IBDatabase1; }
-    data::TIBDatabase& IBDatabase2() override { return m_IBDatabase2; }
-    data::TIBTransaction& IBTransaction1() { return m_IBTransaction1; }
-    data::TIBTransaction& IBTransaction2() { return m_IBTransaction2; }
-    data::TIBDataSet& ORIGEM() override { return m_ORIGEM; }
-    data::TIBQuery& CAMPOS2() override { return m_CAMPOS2; }
-    extract::TIBExtract& IBExtract1() override { return m_IBExtract1; }
-    data::TSQLConnection& SQLConnection() override { return m_SQLConnection; }
+    // Non-visual components, owned by the components object.
+    sync::SyncComponents& components() { return m_components; }
+    data::TIBDatabase& IBDatabase1() { return m_components.IBDatabase1(); }
+    data::TIBDatabase& IBDatabase2() { return m_components.IBDatabase2(); }
+    data::TIBTransaction& IBTransaction1() { return m_components.IBTransaction1(); }
+    data::TIBTransaction& IBTransaction2() { return m_components.IBTransaction2(); }
+    data::TIBDataSet& ORIGEM() { return m_components.ORIGEM(); }
+    data::TIBQuery& CAMPOS2() { return m_components.CAMPOS2(); }
+    extract::TIBExtract& IBExtract1() { return m_components.IBExtract1(); }
+    data::TSQLConnection& SQLConnection() { return m_components.SQLConnection(); }
+    // Keeps a cursor alive until the window is destroyed (a grid may still point at it).
+    data::TIBDataSet* keepCursor(std::unique_ptr<data::TIBDataSet> cursor) {
+        return m_components.keepCursor(std::move(cursor));
+    }
 
     // Handlers. Each throws what it does not catch; the window runs them from their controls
     // inside its guard, which shows the error in the message box.
@@ -155,7 +157,7 @@ public:
     // when the window closes, and at the latest when it is destroyed; later calls do nothing.
     void shutdownSessions();
 
-    // ProcessHost
+    // ProcessView
     void appendProcessLog(const std::string& entry) override;
     void appendErrorLog(const std::string& entry) override;
     void clearProcessLog() override;
@@ -168,7 +170,6 @@ public:
     void setDataSource2(data::TIBDataSet* dataSet) override;
     void setProgressMax(int max) override;
     void setProgressPosition(int position) override;
-    data::TIBDataSet* keepCursor(std::unique_ptr<data::TIBDataSet> cursor) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -200,18 +201,8 @@ private:
     // session, paints the lamp red and aborts silently.
     void connectGuard(data::TIBDatabase& session, TPanel* lamp);
 
-    // Components stored with the window. Declared before the cursors so that they outlive them.
-    data::TIBDatabase m_IBDatabase1;
-    data::TIBDatabase m_IBDatabase2;
-    data::TIBTransaction m_IBTransaction1;
-    data::TIBTransaction m_IBTransaction2;
-    data::TSQLConnection m_SQLConnection;
-    data::TIBDataSet m_ORIGEM;
-    data::TIBQuery m_CAMPOS2;
-    extract::TIBExtract m_IBExtract1;
-
-    // Cursors created by runs, alive until the window is destroyed.
-    std::vector<std::unique_ptr<data::TIBDataSet>> m_keptCursors;
+    // The sessions, stored components and run cursors, alive until the window is destroyed.
+    sync::SyncComponents m_components;
     // Entries of the procedure buffer as byte strings.
     std::vector<std::string> m_procedureBuffer;
 

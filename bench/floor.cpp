@@ -40,10 +40,9 @@ void openWith(TIBDataSet& cursor, const std::string& line) {
     cursor.Open();
 }
 
-void reconnect(sync::ProcessHost& host, DesignCount& count) {
+void reconnect(sync::SyncComponents& components, DesignCount& count) {
     ++count.reconnects;
-    host.IBDatabase2().setConnected(false);
-    host.IBDatabase2().setConnected(true);
+    components.targetReconnect();
 }
 
 // Processes 1, 2, 3, 6 and 7: enumeration, one probe per row, and for each missing object what
@@ -143,10 +142,10 @@ std::string withoutBlanks(const std::string& name) {
     return out;
 }
 
-DesignCount simpleWalk(const SimpleWalk& w, sync::ProcessHost& host) {
+DesignCount simpleWalk(const SimpleWalk& w, sync::SyncComponents& components) {
     DesignCount count;
-    auto source = cursorOn(host.IBDatabase1());
-    auto probe = cursorOn(host.IBDatabase2());
+    auto source = cursorOn(components.IBDatabase1());
+    auto probe = cursorOn(components.IBDatabase2());
     source->SelectSQL().Clear();
     source->SelectSQL().Add(w.enumeration1);
     if (w.enumeration2)
@@ -168,7 +167,7 @@ DesignCount simpleWalk(const SimpleWalk& w, sync::ProcessHost& host) {
             else
                 ++count.ddl;
             if (w.reconnects)
-                reconnect(host, count);
+                reconnect(components, count);
         }
         if (w.eventPerRow)
             ++count.events;
@@ -181,9 +180,9 @@ DesignCount simpleWalk(const SimpleWalk& w, sync::ProcessHost& host) {
 // view test, per table the column list and one column probe per column; a missing table costs a
 // reconnect after its placeholder, and every column step of a table that gained something ends
 // with a reconnect. Then the view phase: a view test per relation and a reconnect per view.
-DesignCount tablesAndViews(sync::ProcessHost& host) {
+DesignCount tablesAndViews(sync::SyncComponents& components) {
     DesignCount count;
-    auto META = cursorOn(host.IBDatabase1());
+    auto META = cursorOn(components.IBDatabase1());
     META->SelectSQL().Clear();
     META->SelectSQL().Add("SELECT DISTINCT RDB$RELATION_NAME FROM RDB$RELATION_FIELDS WHERE ");
     META->SelectSQL().Add(
@@ -195,19 +194,19 @@ DesignCount tablesAndViews(sync::ProcessHost& host) {
         META->Next();
     META->First();
 
-    auto columns = cursorOn(host.IBDatabase1());
+    auto columns = cursorOn(components.IBDatabase1());
     sync::setupORIGEM(*columns);
     const char* const viewTest = "SELECT RDB$VIEW_NAME FROM RDB$VIEW_RELATIONS WHERE RDB$VIEW_NAME=:TABELAW";
     while (!META->Eof()) {
         ++count.walked;
         const std::string name = META->FieldByName("RDB$RELATION_NAME").AsString();
         const std::string trimmed = data::trim(name);
-        auto table = cursorOn(host.IBDatabase2());
+        auto table = cursorOn(components.IBDatabase2());
         table->SelectSQL().Add(
             "SELECT DISTINCT RDB$RELATION_NAME FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME=:TABELA");
         table->ParamByName("TABELA").setAsString(trimmed);
         table->Open();
-        auto view = cursorOn(host.IBDatabase1());
+        auto view = cursorOn(components.IBDatabase1());
         view->SelectSQL().Add(viewTest);
         view->ParamByName("TABELAW").setAsString(trimmed);
         view->Open();
@@ -217,14 +216,14 @@ DesignCount tablesAndViews(sync::ProcessHost& host) {
                 ++count.handled;
                 count.ddl += 2; // the placeholder table, the removal of its column
                 count.extractions.push_back({extract::eoIndexes, trimmed});
-                reconnect(host, count);
+                reconnect(components, count);
                 changed = true;
             }
             columns->Close();
             columns->ParamByName("TABELA").setAsString(name);
             columns->Open();
             while (!columns->Eof()) {
-                auto column = cursorOn(host.IBDatabase2());
+                auto column = cursorOn(components.IBDatabase2());
                 column->SelectSQL().Add(
                     "SELECT DISTINCT A.RDB$RELATION_NAME, A. RDB$FIELD_POSITION AS POSICAO, "
                     "B.RDB$FIELD_LENGTH AS "
@@ -242,7 +241,7 @@ DesignCount tablesAndViews(sync::ProcessHost& host) {
                     changed = true;
                 }
                 if (changed)
-                    reconnect(host, count);
+                    reconnect(components, count);
                 columns->Next();
             }
         }
@@ -250,7 +249,7 @@ DesignCount tablesAndViews(sync::ProcessHost& host) {
         META->Next();
     }
 
-    auto view = cursorOn(host.IBDatabase1());
+    auto view = cursorOn(components.IBDatabase1());
     META->First();
     while (!META->Eof()) {
         view->SelectSQL().Clear();
@@ -262,7 +261,7 @@ DesignCount tablesAndViews(sync::ProcessHost& host) {
             ++count.handled;
             count.extractions.push_back(
                 {extract::eoView, data::trim(META->FieldByName("RDB$RELATION_NAME").AsString())});
-            reconnect(host, count);
+            reconnect(components, count);
         }
         META->Next();
     }
@@ -271,12 +270,12 @@ DesignCount tablesAndViews(sync::ProcessHost& host) {
 
 // Process 5: enumeration, one probe per procedure; a procedure to rebuild costs its parameter
 // query, its source query and one transaction on the direct-execution connection.
-DesignCount procedures(sync::ProcessHost& host) {
+DesignCount procedures(sync::SyncComponents& components) {
     DesignCount count;
-    auto TABELAS = cursorOn(host.IBDatabase1());
-    auto TABELAS2 = cursorOn(host.IBDatabase1());
-    auto TABELAS3 = cursorOn(host.IBDatabase1());
-    auto DESTINOTABELA = cursorOn(host.IBDatabase2());
+    auto TABELAS = cursorOn(components.IBDatabase1());
+    auto TABELAS2 = cursorOn(components.IBDatabase1());
+    auto TABELAS3 = cursorOn(components.IBDatabase1());
+    auto DESTINOTABELA = cursorOn(components.IBDatabase2());
     openWith(*TABELAS, "SELECT * FROM RDB$PROCEDURES ORDER BY RDB$PROCEDURE_ID DESC ");
     while (!TABELAS->Eof()) {
         ++count.walked;
@@ -318,8 +317,8 @@ DesignCount procedures(sync::ProcessHost& host) {
             data::TTransactionDesc trans;
             trans.TransactionID = 1;
             trans.IsolationLevel = data::xilREADCOMMITTED;
-            host.SQLConnection().StartTransaction(trans);
-            host.SQLConnection().Commit(trans);
+            components.SQLConnection().StartTransaction(trans);
+            components.SQLConnection().Commit(trans);
         }
         TABELAS->Next();
     }
@@ -328,22 +327,22 @@ DesignCount procedures(sync::ProcessHost& host) {
 
 } // namespace
 
-DesignCount runFloor(int process, sync::ProcessHost& host) {
+DesignCount runFloor(int process, sync::SyncComponents& components) {
     switch (process) {
     case 1:
-        return simpleWalk(kGenerators, host);
+        return simpleWalk(kGenerators, components);
     case 2:
-        return simpleWalk(kExceptions, host);
+        return simpleWalk(kExceptions, components);
     case 3:
-        return simpleWalk(kDomains, host);
+        return simpleWalk(kDomains, components);
     case 4:
-        return tablesAndViews(host);
+        return tablesAndViews(components);
     case 5:
-        return procedures(host);
+        return procedures(components);
     case 6:
-        return simpleWalk(kTriggers, host);
+        return simpleWalk(kTriggers, components);
     case 7:
-        return simpleWalk(kIndexes, host);
+        return simpleWalk(kIndexes, components);
     }
     throw std::invalid_argument("no process " + std::to_string(process));
 }

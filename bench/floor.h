@@ -6,7 +6,7 @@
 // target state: the objects it acts on, the DDL statements it executes and the extractor calls
 // it makes, so that the process's own counts can be checked against it.
 #include "extract/ibextract.h"
-#include "sync/processhost.h"
+#include "sync/components.h"
 
 #include <string>
 #include <vector>
@@ -30,7 +30,7 @@ struct DesignCount {
 };
 
 // Process number 1 to 7 as on the buttons. Uses IBDatabase1, IBDatabase2 and SQLConnection of
-// the host (criarauto ticked, rapido not ticked); reconnects the target as the design says.
-DesignCount runFloor(int process, sync::ProcessHost& host);
+// the components (criarauto ticked, rapido not ticked); reconnects the target as the design says.
+DesignCount runFloor(int process, sync::SyncComponents& components);
 
 } // namespace vistrel::bench

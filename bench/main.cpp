@@ -82,7 +82,7 @@ long statusKb(const char* key) {
 struct Process {
     int number;
     const char* label;
-    void (*run)(sync::ProcessHost&);
+    sync::ProcessEntry run;
 };
 
 constexpr Process kProcesses[] = {
@@ -127,7 +127,7 @@ Run runOnce(const Process& p, const char* target, test::TestHost& host) {
     r.target = target;
 
     // The floor first, on the state the process is about to meet.
-    r.floor = measure([&] { r.design = runFloor(p.number, host); });
+    r.floor = measure([&] { r.design = runFloor(p.number, host.components()); });
 
     // The procedure process clears the process log: keep it, to count what this run wrote.
     const size_t logFrom = p.number == 5 ? 0 : host.processLog.size();
@@ -137,7 +137,7 @@ Run runOnce(const Process& p, const char* target, test::TestHost& host) {
     const long rssBefore = statusKb("VmRSS");
     r.run = measure([&] {
         try {
-            p.run(host);
+            host.run(p.run);
         } catch (const std::exception& e) {
             r.error = e.what();
         }
@@ -171,10 +171,8 @@ struct ReconnectCost {
 
 ReconnectCost reconnectCost(test::TestHost& host, const test::ScratchDatabase& target, int times) {
     auto reconnects = [&] {
-        for (int i = 0; i < times; ++i) {
-            host.IBDatabase2().setConnected(false);
-            host.IBDatabase2().setConnected(true);
-        }
+        for (int i = 0; i < times; ++i)
+            host.components().targetReconnect();
     };
     ReconnectCost cost;
     host.SQLConnection().setConnected(false);

@@ -35,43 +35,43 @@ constexpr const char* kDomainHeader = extract::kDomainHeaderText;
 
 } // namespace
 
-void runExceptionProcess(ProcessHost& host) {
-    sameNameGuard(host);
-    data::TIBDataSet& TABELAS = newSourceCursor(host);
-    data::TIBDataSet& DESTINOTABELA = newTargetCursor(host);
-    host.setDataSource1(&TABELAS);
+void runExceptionProcess(SyncComponents& components, ProcessView& view) {
+    sameNameGuard(view);
+    data::TIBDataSet& TABELAS = components.newSourceCursor();
+    data::TIBDataSet& DESTINOTABELA = components.newTargetCursor();
+    view.setDataSource1(&TABELAS);
     openWith(TABELAS, kExceptionEnumeration);
 
     while (!TABELAS.Eof()) {
         const std::string name = TABELAS.FieldByName("RDB$EXCEPTION_NAME").AsString();
         openWith(DESTINOTABELA, kExceptionProbeHead + literalName(name) + kExceptionProbeTail);
         if (DESTINOTABELA.Eof()) {
-            host.appendProcessLog(kExceptionNotFound + name);
-            host.appendProcessLog(kExceptionBanner);
-            host.IBExtract1().ExtractObject(extract::eoException, name, extract::TExtractTypes{});
-            std::string CONTEUDO = host.IBExtract1().Items().Text();
+            view.appendProcessLog(kExceptionNotFound + name);
+            view.appendProcessLog(kExceptionBanner);
+            components.IBExtract1().ExtractObject(extract::eoException, name, extract::TExtractTypes{});
+            std::string CONTEUDO = components.IBExtract1().Items().Text();
             CONTEUDO = removeText(CONTEUDO, kExceptionHeader);
             CONTEUDO = createOrAlter(CONTEUDO);
-            host.appendProcessLog(CONTEUDO);
-            data::TIBDataSet& DESTINOTABELAw = newStatementCursor(host, " " + CONTEUDO + " ");
-            if (host.criarauto())
+            view.appendProcessLog(CONTEUDO);
+            data::TIBDataSet& DESTINOTABELAw = newStatementCursor(components, " " + CONTEUDO + " ");
+            if (view.criarauto())
                 DESTINOTABELAw.ExecSQL();
             // The reconnect commits what was executed; a refused commit leaves as an error and ends
             // the run.
-            if (!host.rapido())
-                targetReconnect(host);
-            host.appendProcessLog(kClosingBanner);
+            if (!view.rapido())
+                components.targetReconnect();
+            view.appendProcessLog(kClosingBanner);
         }
         TABELAS.Next();
     }
-    host.showMessage(kProcessConcluded);
+    view.showMessage(kProcessConcluded);
 }
 
-void runDomainProcess(ProcessHost& host) {
-    sameNameGuard(host);
-    data::TIBDataSet& TABELAS = newSourceCursor(host);
-    data::TIBDataSet& DESTINOTABELA = newTargetCursor(host);
-    host.setDataSource1(&TABELAS);
+void runDomainProcess(SyncComponents& components, ProcessView& view) {
+    sameNameGuard(view);
+    data::TIBDataSet& TABELAS = components.newSourceCursor();
+    data::TIBDataSet& DESTINOTABELA = components.newTargetCursor();
+    view.setDataSource1(&TABELAS);
     TABELAS.SelectSQL().Clear();
     TABELAS.SelectSQL().Add(kDomainEnumerationLine1);
     TABELAS.SelectSQL().Add(kDomainEnumerationLine2);
@@ -82,30 +82,30 @@ void runDomainProcess(ProcessHost& host) {
         const std::string trimmed = data::trim(name);
         openWith(DESTINOTABELA, kDomainProbeHead + literalName(trimmed) + kDomainProbeTail);
         if (DESTINOTABELA.Eof()) {
-            host.appendProcessLog(kDomainNotFound + trimmed);
-            host.appendProcessLog(kDomainBanner);
+            view.appendProcessLog(kDomainNotFound + trimmed);
+            view.appendProcessLog(kDomainBanner);
             // The extractor takes the name as read; it disregards the trailing blanks.
-            host.IBExtract1().ExtractObject(extract::eoDomain, name, extract::TExtractTypes{});
-            std::string CONTEUDO = host.IBExtract1().Items().Text();
+            components.IBExtract1().ExtractObject(extract::eoDomain, name, extract::TExtractTypes{});
+            std::string CONTEUDO = components.IBExtract1().Items().Text();
             CONTEUDO = removeText(CONTEUDO, kDomainHeader);
-            host.appendProcessLog(CONTEUDO);
+            view.appendProcessLog(CONTEUDO);
             {
                 // Released right after its execution, unlike the run's other cursors.
                 auto DESTINOTABELAw = std::make_unique<data::TIBDataSet>();
-                DESTINOTABELAw->setDatabase(&host.IBDatabase2());
+                DESTINOTABELAw->setDatabase(&components.IBDatabase2());
                 DESTINOTABELAw->ParamCheck = false;
                 DESTINOTABELAw->SelectSQL().Clear();
                 DESTINOTABELAw->SelectSQL().Add(" " + CONTEUDO + " ");
-                if (host.criarauto()) {
+                if (view.criarauto()) {
                     DESTINOTABELAw->ExecSQL();
-                    targetReconnect(host);
+                    components.targetReconnect();
                 }
             }
-            host.appendProcessLog(kClosingBanner);
+            view.appendProcessLog(kClosingBanner);
         }
         TABELAS.Next();
     }
-    host.showMessage(kProcessConcluded);
+    view.showMessage(kProcessConcluded);
 }
 
 } // namespace vistrel::sync

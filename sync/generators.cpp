@@ -39,13 +39,13 @@ std::string generatorNameInStatement(const std::string& name, int dialect) {
 
 } // namespace
 
-void runGeneratorProcess(ProcessHost& host) {
-    sameNameGuard(host);
-    data::TIBDataSet& TABELAS = newSourceCursor(host);
-    data::TIBDataSet& DESTINOTABELA = newTargetCursor(host);
+void runGeneratorProcess(SyncComponents& components, ProcessView& view) {
+    sameNameGuard(view);
+    data::TIBDataSet& TABELAS = components.newSourceCursor();
+    data::TIBDataSet& DESTINOTABELA = components.newTargetCursor();
     openWith(TABELAS, kGeneratorEnumeration);
 
-    data::TIBQuery& CAMPOS2 = host.CAMPOS2();
+    data::TIBQuery& CAMPOS2 = components.CAMPOS2();
     // The statement is DDL: its text goes to the server without the parameter scan.
     CAMPOS2.ParamCheck = false;
 
@@ -53,16 +53,17 @@ void runGeneratorProcess(ProcessHost& host) {
         const std::string name = TABELAS.FieldByName("RDB$GENERATOR_NAME").AsString();
         openWith(DESTINOTABELA, kGeneratorProbeHead + literalName(name) + kGeneratorProbeTail);
         if (DESTINOTABELA.Eof()) {
-            host.appendProcessLog(kGeneratorCreated + name);
+            view.appendProcessLog(kGeneratorCreated + name);
             CAMPOS2.SQL().Clear();
             CAMPOS2.SQL().SetText(kCreateGenerator +
-                                  generatorNameInStatement(name, host.IBDatabase2().SQLDialect()) + " ");
-            if (host.criarauto())
+                                  generatorNameInStatement(name, components.IBDatabase2().SQLDialect()) +
+                                  " ");
+            if (view.criarauto())
                 CAMPOS2.ExecSQL();
         }
         TABELAS.Next();
     }
-    host.showMessage(kProcessConcluded);
+    view.showMessage(kProcessConcluded);
 }
 
 } // namespace vistrel::sync

@@ -39,11 +39,11 @@ std::string preparedName(const std::string& name) {
 
 } // namespace
 
-void runIndexProcess(ProcessHost& host) {
-    sameNameGuard(host);
-    data::TIBDataSet& TABELAS = newSourceCursor(host);
-    data::TIBDataSet& DESTINOTABELA = newTargetCursor(host);
-    host.setDataSource1(&TABELAS);
+void runIndexProcess(SyncComponents& components, ProcessView& view) {
+    sameNameGuard(view);
+    data::TIBDataSet& TABELAS = components.newSourceCursor();
+    data::TIBDataSet& DESTINOTABELA = components.newTargetCursor();
+    view.setDataSource1(&TABELAS);
     openWith(TABELAS, kIndexEnumeration);
 
     while (!TABELAS.Eof()) {
@@ -53,15 +53,15 @@ void runIndexProcess(ProcessHost& host) {
                                     literalName(relation) + kIndexProbeTail);
         if (DESTINOTABELA.Eof()) {
             try {
-                host.appendProcessLog(kIndexNotFound + name);
-                host.appendProcessLog(kIndexBanner);
+                view.appendProcessLog(kIndexNotFound + name);
+                view.appendProcessLog(kIndexBanner);
                 const std::string prepared = preparedName(name);
-                host.IBExtract1().ExtractObject(extract::eoIndexes, prepared, extract::TExtractTypes{});
-                std::string CONTEUDO = host.IBExtract1().Items().Text();
+                components.IBExtract1().ExtractObject(extract::eoIndexes, prepared, extract::TExtractTypes{});
+                std::string CONTEUDO = components.IBExtract1().Items().Text();
                 CONTEUDO = removeText(CONTEUDO, kIndexHeaderHead + prepared + kIndexHeaderTail);
-                host.appendProcessLog(CONTEUDO);
-                data::TIBDataSet& DESTINOTABELAw = newStatementCursor(host, CONTEUDO);
-                if (host.criarauto() && !CONTEUDO.empty()) {
+                view.appendProcessLog(CONTEUDO);
+                data::TIBDataSet& DESTINOTABELAw = newStatementCursor(components, CONTEUDO);
+                if (view.criarauto() && !CONTEUDO.empty()) {
                     for (const std::string& statement : indexStatements(CONTEUDO)) {
                         DESTINOTABELAw.SelectSQL().Clear();
                         DESTINOTABELAw.SelectSQL().Add(statement);
@@ -70,17 +70,17 @@ void runIndexProcess(ProcessHost& host) {
                 }
                 // A commit refused here (a unique index over duplicate rows, for one) is this
                 // index's failure like any other.
-                if (!host.rapido())
-                    targetReconnect(host);
+                if (!view.rapido())
+                    components.targetReconnect();
             } catch (const std::exception&) {
-                host.appendProcessLog(kIndexFailed);
+                view.appendProcessLog(kIndexFailed);
             }
-            host.appendProcessLog(kClosingBanner);
+            view.appendProcessLog(kClosingBanner);
         }
-        host.processEvents();
+        view.processEvents();
         TABELAS.Next();
     }
-    host.showMessage(kProcessFinished);
+    view.showMessage(kProcessFinished);
 }
 
 } // namespace vistrel::sync

@@ -148,8 +148,8 @@ std::string parameterType(data::TIBDataSet& parameters, const std::string& targe
     return type + " ";
 }
 
-void procedureStep(ProcessHost& host, data::TIBDataSet& TABELAS, data::TIBDataSet& DESTINOTABELA,
-                   data::TIBDataSet& TABELAS2, data::TIBDataSet& TABELAS3,
+void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataSet& TABELAS,
+                   data::TIBDataSet& DESTINOTABELA, data::TIBDataSet& TABELAS2, data::TIBDataSet& TABELAS3,
                    const std::string& targetCharacterSet) {
     const std::string name = data::trim(TABELAS.FieldByName("RDB$PROCEDURE_NAME").AsString());
     std::string campos2;
@@ -164,8 +164,8 @@ void procedureStep(ProcessHost& host, data::TIBDataSet& TABELAS, data::TIBDataSe
     if (present && sameCounts)
         return;
 
-    host.clearProcedureBuffer();
-    host.appendProcessLog(kExecutingProcedure + name);
+    view.clearProcedureBuffer();
+    view.appendProcessLog(kExecutingProcedure + name);
     std::string campos;
 
     openWith(TABELAS2, kParameterQueryHead + literalName(name) + kParameterQueryTail);
@@ -190,48 +190,48 @@ void procedureStep(ProcessHost& host, data::TIBDataSet& TABELAS, data::TIBDataSe
     openWith(TABELAS3, kSourceQueryHead + literalName(name) + kLiteralTail);
     const std::string source = TABELAS3.FieldByName("CONTEUDO").AsString();
 
-    host.appendProcedureBuffer(campos + "  " + source + " ");
-    host.appendProcedureBuffer(kStatementEnd);
-    host.appendProcessLog(host.procedureBufferText());
+    view.appendProcedureBuffer(campos + "  " + source + " ");
+    view.appendProcedureBuffer(kStatementEnd);
+    view.appendProcessLog(view.procedureBufferText());
 
     data::TTransactionDesc Trans;
     Trans.TransactionID = 1;
     Trans.IsolationLevel = data::xilREADCOMMITTED;
     try {
-        data::TSQLConnection& connection = host.SQLConnection();
+        data::TSQLConnection& connection = components.SQLConnection();
         connection.StartTransaction(Trans);
-        connection.ExecuteDirect(" " + host.procedureBufferText() + "   ");
+        connection.ExecuteDirect(" " + view.procedureBufferText() + "   ");
         connection.Commit(Trans);
     } catch (const std::exception&) {
-        host.appendErrorLog(kProcedureFailed + name);
+        view.appendErrorLog(kProcedureFailed + name);
     }
-    host.clearProcedureBuffer();
+    view.clearProcedureBuffer();
 }
 
 } // namespace
 
-void runProcedureProcess(ProcessHost& host) {
-    host.clearProcessLog();
-    sameNameGuard(host);
+void runProcedureProcess(SyncComponents& components, ProcessView& view) {
+    view.clearProcessLog();
+    sameNameGuard(view);
 
-    data::TIBDataSet& TABELAS = newSourceCursor(host);
-    data::TIBDataSet& TABELAS2 = newSourceCursor(host);
-    data::TIBDataSet& TABELAS3 = newSourceCursor(host);
-    data::TIBDataSet& DESTINOTABELA = newTargetCursor(host);
+    data::TIBDataSet& TABELAS = components.newSourceCursor();
+    data::TIBDataSet& TABELAS2 = components.newSourceCursor();
+    data::TIBDataSet& TABELAS3 = components.newSourceCursor();
+    data::TIBDataSet& DESTINOTABELA = components.newTargetCursor();
     openWith(TABELAS, kProcedureEnumeration);
 
-    data::TIBDataSet& targetDatabase = newTargetCursor(host);
+    data::TIBDataSet& targetDatabase = components.newTargetCursor();
     openWith(targetDatabase, kTargetCharacterSetQuery);
     const std::string targetCharacterSet =
         data::trim(targetDatabase.FieldByName("RDB$CHARACTER_SET_NAME").AsString());
     targetDatabase.Close();
 
-    host.appendProcessLog("");
+    view.appendProcessLog("");
     while (!TABELAS.Eof()) {
-        procedureStep(host, TABELAS, DESTINOTABELA, TABELAS2, TABELAS3, targetCharacterSet);
+        procedureStep(components, view, TABELAS, DESTINOTABELA, TABELAS2, TABELAS3, targetCharacterSet);
         TABELAS.Next();
     }
-    host.showMessage(kProcedureComparisonFinished);
+    view.showMessage(kProcedureComparisonFinished);
 }
 
 } // namespace vistrel::sync

@@ -1,19 +1,26 @@
 #pragma once
-// The seven schema processes. Each runs to its end inside its button's click handler and
-// reports through the host; errors that a process does not catch leave it as exceptions.
-#include "sync/processhost.h"
+// The seven schema processes. Each runs to its end inside its button's click handler, works on
+// the components and reports through the view; errors that a process does not catch leave it as
+// exceptions.
+#include "sync/components.h"
+#include "sync/processview.h"
 
 namespace vistrel::sync {
 
-void runGeneratorProcess(ProcessHost& host); // 1-CRIAR GENERATOR (Button6Click)
-void runExceptionProcess(ProcessHost& host); // 2-CRIAR EXCEPTION (Button9Click)
-void runDomainProcess(ProcessHost& host);    // 3-COMPARAR DOMAINS (Button10Click)
-void runTableViewProcess(ProcessHost& host); // 4-COMPARAR TABELAS/VIEWS (INICIARClick)
-void runProcedureProcess(ProcessHost& host); // 5-COMPARAR PROCEDURES (Button5Click)
-void runTriggerProcess(ProcessHost& host);   // 6-COMPARAR TRIGGERS (Button7Click)
-void runIndexProcess(ProcessHost& host);     // 7-COMPARAR  INDICES (Button11Click)
+// The shape of every process's entry point.
+using ProcessEntry = void (*)(SyncComponents& components, ProcessView& view);
 
-// Gives the window's stored cursor ORIGEM (already bound to the source) its stored statement and
+void runGeneratorProcess(SyncComponents& components, ProcessView& view); // 1-CRIAR GENERATOR (Button6Click)
+void runExceptionProcess(SyncComponents& components, ProcessView& view); // 2-CRIAR EXCEPTION (Button9Click)
+void runDomainProcess(SyncComponents& components, ProcessView& view);    // 3-COMPARAR DOMAINS (Button10Click)
+void runTableViewProcess(SyncComponents& components,
+                         ProcessView& view); // 4-COMPARAR TABELAS/VIEWS (INICIARClick)
+void runProcedureProcess(SyncComponents& components,
+                         ProcessView& view);                           // 5-COMPARAR PROCEDURES (Button5Click)
+void runTriggerProcess(SyncComponents& components, ProcessView& view); // 6-COMPARAR TRIGGERS (Button7Click)
+void runIndexProcess(SyncComponents& components, ProcessView& view);   // 7-COMPARAR  INDICES (Button11Click)
+
+// Gives the stored cursor ORIGEM (already bound to the source) its stored statement and
 // persistent fields.
 void setupORIGEM(data::TIBDataSet& origem);
 

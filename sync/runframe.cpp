@@ -20,27 +20,11 @@ const char* const kClosingBanner = "-------------------------Fim----------------
 const char* const kProcessConcluded = "Processo concluido!";
 const char* const kProcessFinished = "Processo finalizado!";
 
-void sameNameGuard(ProcessHost& host) {
-    if (!sameDatabaseFileName(host.xbanco(), host.xbanco2())) {
-        host.showMessage(kGuardMessage);
+void sameNameGuard(ProcessView& view) {
+    if (!sameDatabaseFileName(view.xbanco(), view.xbanco2())) {
+        view.showMessage(kGuardMessage);
         throw data::EAbort();
     }
-}
-
-namespace {
-data::TIBDataSet& newCursor(ProcessHost& host, data::TIBDatabase& db) {
-    auto cursor = std::make_unique<data::TIBDataSet>();
-    cursor->setDatabase(&db);
-    return *host.keepCursor(std::move(cursor));
-}
-} // namespace
-
-data::TIBDataSet& newSourceCursor(ProcessHost& host) {
-    return newCursor(host, host.IBDatabase1());
-}
-
-data::TIBDataSet& newTargetCursor(ProcessHost& host) {
-    return newCursor(host, host.IBDatabase2());
 }
 
 void openWith(data::TIBDataSet& cursor, const std::string& line) {
@@ -302,8 +286,8 @@ std::string createOrAlter(const std::string& text) {
     return text;
 }
 
-data::TIBDataSet& newStatementCursor(ProcessHost& host, const std::string& text) {
-    data::TIBDataSet& cursor = newTargetCursor(host);
+data::TIBDataSet& newStatementCursor(SyncComponents& components, const std::string& text) {
+    data::TIBDataSet& cursor = components.newTargetCursor();
     cursor.ParamCheck = false;
     cursor.SelectSQL().Clear();
     cursor.SelectSQL().Add(text);
@@ -317,11 +301,6 @@ std::vector<std::string> indexStatements(const std::string& text) {
     if (cut == std::string::npos)
         return {text};
     return {text.substr(0, cut + 1), text.substr(cut + 1)};
-}
-
-void targetReconnect(ProcessHost& host) {
-    host.IBDatabase2().setConnected(false);
-    host.IBDatabase2().setConnected(true);
 }
 
 } // namespace vistrel::sync

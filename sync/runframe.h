@@ -1,7 +1,8 @@
 #pragma once
 // What the processes share: the same-name guard, the cursors of a run, the text rewrites of
 // extracted DDL, the statement cursor and the target reconnect.
-#include "sync/processhost.h"
+#include "sync/components.h"
+#include "sync/processview.h"
 
 #include <string>
 #include <vector>
@@ -18,12 +19,7 @@ extern const char* const kProcessFinished;  // "Processo finalizado!"
 
 // Compares the trimmed file names of both rows (letter case counts). On a difference shows the
 // guard message and ends the handler with a silent abort (data::EAbort).
-void sameNameGuard(ProcessHost& host);
-
-// A new run cursor bound to the source (IBDatabase1) or the target (IBDatabase2); the host keeps
-// it alive until the window closes.
-data::TIBDataSet& newSourceCursor(ProcessHost& host);
-data::TIBDataSet& newTargetCursor(ProcessHost& host);
+void sameNameGuard(ProcessView& view);
 
 // Replaces the cursor's statement by one line and opens it.
 void openWith(data::TIBDataSet& cursor, const std::string& line);
@@ -47,14 +43,11 @@ std::string createOrAlter(const std::string& text);
 
 // A statement cursor on the target whose text is sent without the parameter scan, so that DDL
 // bodies holding ":name" reach the server unchanged.
-data::TIBDataSet& newStatementCursor(ProcessHost& host, const std::string& text);
+data::TIBDataSet& newStatementCursor(SyncComponents& components, const std::string& text);
 
 // The statements of an extracted index text. The server runs one statement per execution, so the
 // text of an inactive index (CREATE INDEX, then ALTER INDEX ... INACTIVE on a line of its own) is
 // cut before the ALTER INDEX line and run as two statements, in order.
 std::vector<std::string> indexStatements(const std::string& text);
-
-// Disconnects and reconnects the target: commits its open transaction, closes its cursors.
-void targetReconnect(ProcessHost& host);
 
 } // namespace vistrel::sync

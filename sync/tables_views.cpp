@@ -74,7 +74,7 @@ void setStatement(data::TIBDataSet& cursor, const char* text) {
 // The working values of one run of the table phase.
 class TablePhase {
 public:
-    explicit TablePhase(ProcessHost& host) : m_host(host) {}
+    TablePhase(SyncComponents& components, ProcessView& view) : m_components(components), m_view(view) {}
 
     void run(data::TIBDataSet& META);
 
@@ -87,7 +87,8 @@ private:
     // Sets CAMPOS2's whole statement text; executes it when criarauto is ticked.
     void campos2(const std::string& text);
 
-    ProcessHost& m_host;
+    SyncComponents& m_components;
+    ProcessView& m_view;
     std::string COMMIT;
     std::string WTABELA;
     std::string CRIATABELA;
@@ -103,7 +104,7 @@ void TablePhase::run(data::TIBDataSet& META) {
         ++count;
         META.Next();
     }
-    m_host.setProgressMax(count);
+    m_view.setProgressMax(count);
     META.First();
     int processed = 0;
     while (!META.Eof()) {
@@ -111,10 +112,10 @@ void TablePhase::run(data::TIBDataSet& META) {
         try {
             relation(name);
         } catch (const std::exception&) {
-            m_host.appendErrorLog(kTableError + name);
+            m_view.appendErrorLog(kTableError + name);
         }
         ++processed;
-        m_host.setProgressPosition(processed);
+        m_view.setProgressPosition(processed);
         META.Next();
     }
 }
@@ -125,12 +126,12 @@ void TablePhase::relation(const std::string& name) {
     m_rank = 0;
     const std::string trimmed = data::trim(name);
 
-    auto DESTINOTABELA = privateCursor(m_host.IBDatabase2());
+    auto DESTINOTABELA = privateCursor(m_components.IBDatabase2());
     setStatement(*DESTINOTABELA, kTableProbe);
     DESTINOTABELA->ParamByName("TABELA").setAsString(trimmed);
     DESTINOTABELA->Open();
 
-    auto VIEW_X = privateCursor(m_host.IBDatabase1());
+    auto VIEW_X = privateCursor(m_components.IBDatabase1());
     setStatement(*VIEW_X, kViewTest);
     VIEW_X->ParamByName("TABELAW").setAsString(trimmed);
     VIEW_X->Open();
@@ -141,8 +142,8 @@ void TablePhase::relation(const std::string& name) {
             DESTINOTABELA->Close();
             WTABELA = kFlagSet;
         }
-        data::TIBDataSet& origem = m_host.ORIGEM();
-        m_host.setDataSource2(&origem);
+        data::TIBDataSet& origem = m_components.ORIGEM();
+        m_view.setDataSource2(&origem);
         origem.Close();
         origem.ParamByName("TABELA").setAsString(name);
         origem.Open();
@@ -151,18 +152,18 @@ void TablePhase::relation(const std::string& name) {
             origem.Next();
         }
     }
-    m_host.processEvents();
+    m_view.processEvents();
 }
 
 void TablePhase::placeholderTable(const std::string& name) {
-    m_host.appendProcessLog(CRIATABELA);
+    m_view.appendProcessLog(CRIATABELA);
     const std::string create = kCreateTable + name + kPlaceholderColumn;
-    m_host.appendProcessLog(create);
+    m_view.appendProcessLog(create);
     campos2(create + " ");
     COMMIT = kFlagSet;
     CRIATABELA.clear();
     WTABELA.clear();
-    targetReconnect(m_host);
+    m_components.targetReconnect();
     // INTY goes once the first source column has been added, so the table is never left without
     // a column.
     m_pendingDrop = name;
@@ -171,7 +172,7 @@ void TablePhase::placeholderTable(const std::string& name) {
 void TablePhase::dropPlaceholderColumn() {
     const std::string drop = kAlterTable + m_pendingDrop + kDropInty;
     m_pendingDrop.clear();
-    m_host.appendProcessLog(drop);
+    m_view.appendProcessLog(drop);
     campos2(drop);
 }
 
@@ -182,7 +183,7 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
     const std::string T = data::trim(tableAsRead);
     const std::string N = data::trim(nameAsRead);
 
-    auto DESTINO = privateCursor(m_host.IBDatabase2());
+    auto DESTINO = privateCursor(m_components.IBDatabase2());
     setStatement(*DESTINO, kColumnProbe);
     DESTINO->ParamByName("TABELA").setAsString(tableAsRead);
     DESTINO->ParamByName("CAMPO").setAsString(nameAsRead);
@@ -191,7 +192,7 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
     std::string nullConstraint;
     const std::string length = origem.FieldByName("TAMANHO").AsString();
     if (DESTINO->FieldByName("TAMANHO").AsString() != length)
-        m_host.appendProcessLog(kSizeWarning + nameAsRead + kSizeWarningTable + tableAsRead);
+        m_view.appendProcessLog(kSizeWarning + nameAsRead + kSizeWarningTable + tableAsRead);
 
     if (DESTINO->Eof()) {
         const std::string typeText = columnTypeText({
@@ -205,17 +206,17 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
         if (data::trim(origem.FieldByName("OBRIGATORIO").AsString()) == "1")
             nullConstraint = kNotNull;
         const std::string add = kAlterTable + T + kAdd + N + " " + typeText;
-        m_host.appendProcessLog(add + "; ");
+        m_view.appendProcessLog(add + "; ");
         campos2(add + " " + nullConstraint + "; ");
         if (!m_pendingDrop.empty())
             dropPlaceholderColumn();
         const std::string position = kAlterTable + T + kAlter + N + kPosition + std::to_string(m_rank) + ";";
-        m_host.appendProcessLog(position);
+        m_view.appendProcessLog(position);
         campos2(position + " ");
         COMMIT = kFlagSet;
     }
-    if (COMMIT == kFlagSet && m_host.criarauto())
-        targetReconnect(m_host);
+    if (COMMIT == kFlagSet && m_view.criarauto())
+        m_components.targetReconnect();
     DESTINO->Close();
     if (WTABELA == kFlagSet)
         indexStep(T);
@@ -223,27 +224,27 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
 
 void TablePhase::indexStep(const std::string& table) {
     WTABELA.clear();
-    extract::TIBExtract& extractor = m_host.IBExtract1();
+    extract::TIBExtract& extractor = m_components.IBExtract1();
     extractor.ExtractObject(extract::eoIndexes, table, extract::TExtractTypes{});
     CRIATABELA = extractor.Items().Text();
     if (CRIATABELA.empty())
         return;
-    m_host.appendProcessLog(CRIATABELA);
+    m_view.appendProcessLog(CRIATABELA);
     // The text may hold an index and the statement that makes it inactive: each runs on its own.
     for (const std::string& statement : indexStatements(CRIATABELA))
         campos2(statement);
 }
 
 void TablePhase::campos2(const std::string& text) {
-    data::TIBQuery& CAMPOS2 = m_host.CAMPOS2();
+    data::TIBQuery& CAMPOS2 = m_components.CAMPOS2();
     CAMPOS2.SQL().SetText(text);
-    if (m_host.criarauto())
+    if (m_view.criarauto())
         CAMPOS2.ExecSQL();
 }
 
-void viewPhase(ProcessHost& host, data::TIBDataSet& META) {
-    auto VIEW_X = privateCursor(host.IBDatabase1());
-    host.appendProcessLog(kViewPhaseStart);
+void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& META) {
+    auto VIEW_X = privateCursor(components.IBDatabase1());
+    view.appendProcessLog(kViewPhaseStart);
     META.First();
     while (!META.Eof()) {
         const std::string name = data::trim(META.FieldByName(kMetaNameField).AsString());
@@ -252,18 +253,18 @@ void viewPhase(ProcessHost& host, data::TIBDataSet& META) {
         VIEW_X->Open();
         if (!VIEW_X->Eof()) {
             try {
-                extract::TIBExtract& extractor = host.IBExtract1();
+                extract::TIBExtract& extractor = components.IBExtract1();
                 extractor.ExtractObject(extract::eoView, name, extract::TExtractTypes{});
                 std::string text = extractor.Items().Text();
                 text = removeText(text, kViewHeadStart + name + kViewHeadOwner);
                 text = createOrAlter(text);
-                host.appendProcessLog(text);
-                data::TIBDataSet& statement = newStatementCursor(host, " " + text + " ");
-                if (host.criarauto())
+                view.appendProcessLog(text);
+                data::TIBDataSet& statement = newStatementCursor(components, " " + text + " ");
+                if (view.criarauto())
                     statement.ExecSQL();
-                targetReconnect(host);
+                components.targetReconnect();
             } catch (const std::exception&) {
-                host.appendProcessLog(kViewError + name);
+                view.appendProcessLog(kViewError + name);
             }
         }
         META.Next();
@@ -272,18 +273,18 @@ void viewPhase(ProcessHost& host, data::TIBDataSet& META) {
 
 } // namespace
 
-void runTableViewProcess(ProcessHost& host) {
-    sameNameGuard(host);
-    data::TIBDataSet& META = newSourceCursor(host);
-    host.setDataSource1(&META);
+void runTableViewProcess(SyncComponents& components, ProcessView& view) {
+    sameNameGuard(view);
+    data::TIBDataSet& META = components.newSourceCursor();
+    view.setDataSource1(&META);
     META.SelectSQL().Clear();
     META.SelectSQL().Add(kMetaLine1);
     META.SelectSQL().Add(kMetaLine2);
     META.Open();
     // DDL goes to the target as written: a colon in it is no parameter.
-    host.CAMPOS2().ParamCheck = false;
-    TablePhase(host).run(META);
-    viewPhase(host, META);
+    components.CAMPOS2().ParamCheck = false;
+    TablePhase(components, view).run(META);
+    viewPhase(components, view, META);
 }
 
 void setupORIGEM(data::TIBDataSet& origem) {

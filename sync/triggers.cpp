@@ -29,11 +29,11 @@ constexpr char kTriggerFailed[] = "Não foi possivel criar a trigger: ";
 
 } // namespace
 
-void runTriggerProcess(ProcessHost& host) {
-    sameNameGuard(host);
-    data::TIBDataSet& TABELAS = newSourceCursor(host);
-    data::TIBDataSet& DESTINOTABELA = newTargetCursor(host);
-    host.setDataSource1(&TABELAS);
+void runTriggerProcess(SyncComponents& components, ProcessView& view) {
+    sameNameGuard(view);
+    data::TIBDataSet& TABELAS = components.newSourceCursor();
+    data::TIBDataSet& DESTINOTABELA = components.newTargetCursor();
+    view.setDataSource1(&TABELAS);
     openWith(TABELAS, kTriggerEnumeration);
 
     while (!TABELAS.Eof()) {
@@ -43,28 +43,28 @@ void runTriggerProcess(ProcessHost& host) {
                                     literalName(relation) + kTriggerProbeTail);
         if (DESTINOTABELA.Eof()) {
             try {
-                host.appendProcessLog(kTriggerNotFound + name);
-                host.appendProcessLog(kTriggerBanner);
-                host.IBExtract1().ExtractObject(extract::eoTrigger, name, extract::TExtractTypes{});
-                std::string CONTEUDO = host.IBExtract1().Items().Text();
+                view.appendProcessLog(kTriggerNotFound + name);
+                view.appendProcessLog(kTriggerBanner);
+                components.IBExtract1().ExtractObject(extract::eoTrigger, name, extract::TExtractTypes{});
+                std::string CONTEUDO = components.IBExtract1().Items().Text();
                 CONTEUDO = removeText(CONTEUDO, kTriggerHeader);
                 CONTEUDO = createOrAlter(CONTEUDO);
                 CONTEUDO = removeText(CONTEUDO, kCommitWork);
-                host.appendProcessLog(CONTEUDO);
-                data::TIBDataSet& DESTINOTABELAw = newStatementCursor(host, CONTEUDO);
-                if (host.criarauto())
+                view.appendProcessLog(CONTEUDO);
+                data::TIBDataSet& DESTINOTABELAw = newStatementCursor(components, CONTEUDO);
+                if (view.criarauto())
                     DESTINOTABELAw.ExecSQL();
                 // A commit refused here is this trigger's failure like any other.
-                if (!host.rapido())
-                    targetReconnect(host);
+                if (!view.rapido())
+                    components.targetReconnect();
             } catch (const std::exception&) {
-                host.appendErrorLog(kTriggerFailed + name);
+                view.appendErrorLog(kTriggerFailed + name);
             }
-            host.appendProcessLog(kClosingBanner);
+            view.appendProcessLog(kClosingBanner);
         }
         TABELAS.Next();
     }
-    host.showMessage(kProcessFinished);
+    view.showMessage(kProcessFinished);
 }
 
 } // namespace vistrel::sync

@@ -315,7 +315,7 @@ void WindowTest::criarautoRestoresFb30Preset() {
         QCOMPARE(form.xbanco->text(), QStringLiteral("fatura.fdb"));
         QCOMPARE(form.usuario1->text(), QStringLiteral("operator"));
         // The gate itself follows the box.
-        QCOMPARE(static_cast<vistrel::sync::ProcessHost&>(form).criarauto(), expectTicked);
+        QCOMPARE(static_cast<vistrel::sync::ProcessView&>(form).criarauto(), expectTicked);
     }
 }
 
@@ -324,7 +324,7 @@ void WindowTest::rapidoNoticeOnlyWhenTicked() {
     TForm1 form;
     recorder.messages.clear();
     const std::string notice = "Apenas use essa função para caso de urgências!";
-    const vistrel::sync::ProcessHost& host = form;
+    const vistrel::sync::ProcessView& host = form;
 
     form.rapido->click();
     QCOMPARE(recorder.messages, std::vector<std::string>{notice});

@@ -15,7 +15,7 @@ namespace {
 
 struct Process {
     const char* label;
-    void (*run)(sync::ProcessHost&);
+    sync::ProcessEntry run;
     const char* completion;
 };
 
@@ -51,7 +51,7 @@ TEST_P(SameNameGuard, DifferentFileNamesStopTheRunSilently) {
     host.xbancoValue = "fatura.fdb";
     host.xbanco2Value = "FATURA.FDB";
     const int detaches = db.targetDetaches();
-    EXPECT_THROW(GetParam().run(host), data::EAbort);
+    EXPECT_THROW(host.run(GetParam().run), data::EAbort);
     EXPECT_EQ(host.messages, std::vector<std::string>{kGuardMessage});
     EXPECT_TRUE(host.processLog.empty());
     EXPECT_TRUE(host.errorLog.empty());
@@ -66,7 +66,7 @@ TEST_P(SameNameGuard, BlanksAroundAFileNamePass) {
     TestHost& host = db.host();
     host.xbancoValue = "  fatura.fdb ";
     host.xbanco2Value = "fatura.fdb";
-    GetParam().run(host);
+    host.run(GetParam().run);
     EXPECT_EQ(host.messages, std::vector<std::string>{GetParam().completion});
     EXPECT_FALSE(host.processLog.empty());
     EXPECT_TRUE(host.errorLog.empty());
@@ -161,7 +161,7 @@ TEST(BasicProcessesTogether, EmptyTargetEndsWithTheSourcesDefinitions) {
     for (const Process& p : kProcesses) {
         SCOPED_TRACE(p.label);
         host.messages.clear();
-        p.run(host);
+        host.run(p.run);
         EXPECT_EQ(host.messages, std::vector<std::string>{p.completion});
     }
     EXPECT_TRUE(host.errorLog.empty());

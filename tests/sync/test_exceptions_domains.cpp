@@ -58,7 +58,7 @@ TEST_P(ExceptionProcess, EmptyTargetGetsEveryException) {
     host.rapidoValue = c.rapido;
     const int detaches = db.targetDetaches();
 
-    sync::runExceptionProcess(host);
+    host.run(sync::runExceptionProcess);
 
     EXPECT_EQ(host.processLog, kExceptionLog);
     EXPECT_TRUE(host.errorLog.empty());
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Boxes, ExceptionProcess, allBoxCases(), ByLabel());
 TEST(ExceptionProcessTarget, HoldingEveryExceptionWritesNothing) {
     DatabasePair db(kSourceExceptions, kSourceExceptions);
     const int detaches = db.targetDetaches();
-    sync::runExceptionProcess(db.host());
+    db.host().run(sync::runExceptionProcess);
     EXPECT_TRUE(db.host().processLog.empty());
     EXPECT_TRUE(db.host().errorLog.empty());
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kConcluido});
@@ -96,7 +96,7 @@ TEST(ExceptionProcessTarget, HoldingEveryExceptionWritesNothing) {
 
 TEST(ExceptionProcessTarget, AnExceptionPresentWithAnotherMessageIsLeftAlone) {
     DatabasePair db(kSourceExceptions, "CREATE EXCEPTION E_CREATE 'outra';");
-    sync::runExceptionProcess(db.host());
+    db.host().run(sync::runExceptionProcess);
     const std::vector<std::string> expected = {kExceptionLog[0],  kExceptionLog[1], kExceptionLog[2],
                                                kExceptionLog[3],  kExceptionLog[8], kExceptionLog[9],
                                                kExceptionLog[10], kExceptionLog[11]};
@@ -153,7 +153,7 @@ TEST_P(DomainProcess, EmptyTargetGetsEveryDomain) {
     host.rapidoValue = c.rapido;
     const int detaches = db.targetDetaches();
 
-    sync::runDomainProcess(host);
+    host.run(sync::runDomainProcess);
 
     EXPECT_EQ(host.processLog, kDomainLog);
     EXPECT_TRUE(host.errorLog.empty());
@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Boxes, DomainProcess, allBoxCases(), ByLabel());
 TEST(DomainProcessTarget, HoldingEveryDomainWritesNothing) {
     DatabasePair db(kSourceDomains, kSourceDomains);
     const int detaches = db.targetDetaches();
-    sync::runDomainProcess(db.host());
+    db.host().run(sync::runDomainProcess);
     EXPECT_TRUE(db.host().processLog.empty());
     EXPECT_TRUE(db.host().errorLog.empty());
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kConcluido});
@@ -184,7 +184,7 @@ TEST(DomainProcessTarget, HoldingEveryDomainWritesNothing) {
 TEST(DomainProcessTarget, RefusedDomainEndsTheRun) {
     DatabasePair db("CREATE DOMAIN DM_A AS INTEGER; CREATE DOMAIN DM_B AS INTEGER;", "", 1);
     const int detaches = db.targetDetaches();
-    EXPECT_THROW(sync::runDomainProcess(db.host()), data::EIBInterBaseError);
+    EXPECT_THROW(db.host().run(sync::runDomainProcess), data::EIBInterBaseError);
     const std::vector<std::string> expected = {"Domain não encontrado; DM_A", kDomainBanner,
                                                "\r\nCREATE DOMAIN \"DM_A\" AS INTEGER;\r\n"};
     EXPECT_EQ(db.host().processLog, expected);
@@ -202,7 +202,7 @@ TEST(DomainProcessTarget, RefusedDomainEndsTheRun) {
 TEST(ExceptionProcessTarget, RefusedExceptionEndsTheRun) {
     DatabasePair db(kSourceExceptions, "", 1);
     const int detaches = db.targetDetaches();
-    EXPECT_THROW(sync::runExceptionProcess(db.host()), data::EIBInterBaseError);
+    EXPECT_THROW(db.host().run(sync::runExceptionProcess), data::EIBInterBaseError);
     const std::vector<std::string> expected(kExceptionLog.begin(), kExceptionLog.begin() + 3);
     EXPECT_EQ(db.host().processLog, expected);
     EXPECT_TRUE(db.host().messages.empty());

@@ -53,7 +53,7 @@ TEST_P(GeneratorProcess, EmptyTargetGetsEveryGeneratorLine) {
     host.rapidoValue = c.rapido;
     const int detaches = db.targetDetaches();
 
-    sync::runGeneratorProcess(host);
+    host.run(sync::runGeneratorProcess);
 
     EXPECT_EQ(host.processLog, createdLines(kGeneratorNames));
     EXPECT_TRUE(host.errorLog.empty());
@@ -80,7 +80,7 @@ TEST(GeneratorProcessTarget, StatementTextQuotesOnlyNamesThatNeedIt) {
     for (const auto& [sql, statement] : cases) {
         SCOPED_TRACE(sql);
         DatabasePair db(sql, "");
-        sync::runGeneratorProcess(db.host());
+        db.host().run(sync::runGeneratorProcess);
         EXPECT_EQ(db.host().CAMPOS2().SQL().Text(), statement);
         EXPECT_FALSE(db.host().CAMPOS2().ParamCheck);
         db.reconnectTarget();
@@ -90,7 +90,7 @@ TEST(GeneratorProcessTarget, StatementTextQuotesOnlyNamesThatNeedIt) {
 
 TEST(GeneratorProcessTarget, HoldingEveryGeneratorWritesNothing) {
     DatabasePair db(kSourceGenerators, kSourceGenerators);
-    sync::runGeneratorProcess(db.host());
+    db.host().run(sync::runGeneratorProcess);
     EXPECT_TRUE(db.host().processLog.empty());
     EXPECT_TRUE(db.host().errorLog.empty());
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kConcluido});
@@ -99,7 +99,7 @@ TEST(GeneratorProcessTarget, HoldingEveryGeneratorWritesNothing) {
 TEST(GeneratorProcessTarget, OnlyTheMissingOnesAreCreatedAndStartAtZero) {
     DatabasePair db("CREATE GENERATOR G_A; CREATE GENERATOR G_B; SET GENERATOR G_B TO 50;",
                     "CREATE GENERATOR G_A;");
-    sync::runGeneratorProcess(db.host());
+    db.host().run(sync::runGeneratorProcess);
     EXPECT_EQ(db.host().processLog, createdLines({"G_B"}));
     db.reconnectTarget();
     EXPECT_EQ(db.target.queryValue("select gen_id(G_B, 0) from rdb$database"), "0");
@@ -110,7 +110,7 @@ TEST(GeneratorProcessTarget, OnlyTheMissingOnesAreCreatedAndStartAtZero) {
 // the ones after it are not reached, and no completion message is shown.
 TEST(GeneratorProcessTarget, ErrorEndsTheRunOnADialectOneTarget) {
     DatabasePair db("CREATE GENERATOR G_A; CREATE GENERATOR \"G B\"; CREATE GENERATOR G_C;", "", 1);
-    EXPECT_THROW(sync::runGeneratorProcess(db.host()), data::EIBInterBaseError);
+    EXPECT_THROW(db.host().run(sync::runGeneratorProcess), data::EIBInterBaseError);
     EXPECT_EQ(db.host().processLog, createdLines({"G_A", "G B"}));
     EXPECT_TRUE(db.host().messages.empty());
     db.reconnectTarget();

@@ -83,7 +83,7 @@ TEST_P(IndexProcess, EmptyTargetGetsEveryIndex) {
     host.rapidoValue = c.rapido;
     const int detaches = db.targetDetaches();
 
-    sync::runIndexProcess(host);
+    host.run(sync::runIndexProcess);
 
     // The index on the table that the target lacks fails only when it is executed.
     const auto missingTable =
@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Boxes, IndexProcess, allBoxCases(), ByLabel());
 TEST(IndexProcessTarget, HoldingEveryIndexWritesNothingButLetsEventsRunPerRow) {
     DatabasePair db(source(), source());
     const int detaches = db.targetDetaches();
-    sync::runIndexProcess(db.host());
+    db.host().run(sync::runIndexProcess);
     EXPECT_TRUE(db.host().processLog.empty());
     EXPECT_TRUE(db.host().errorLog.empty());
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
@@ -133,7 +133,7 @@ INSERT INTO TU VALUES (1);
 
 TEST(IndexProcessTarget, CommitRefusedAtTheReconnectIsTheIndexFailure) {
     DatabasePair db(kDuplicateSource, kDuplicateTarget);
-    sync::runIndexProcess(db.host());
+    db.host().run(sync::runIndexProcess);
     EXPECT_EQ(db.host().processLog,
               join({block("IDX_U", "\r\n\r\nCREATE UNIQUE INDEX \"IDX_U\" ON \"TU\"(\"U\");\r\n", true),
                     block("IDX_V", "\r\n\r\nCREATE INDEX \"IDX_V\" ON \"TV\"(\"V\");\r\n")}));
@@ -148,13 +148,13 @@ TEST(IndexProcessTarget, CommitRefusedAtAnUnprotectedReconnectEndsTheRun) {
                         "CREATE EXCEPTION E_UM 'um'; CREATE EXCEPTION E_DOIS 'dois';",
                     kDuplicateTarget);
     db.host().rapidoValue = true;
-    sync::runIndexProcess(db.host());
+    db.host().run(sync::runIndexProcess);
     EXPECT_EQ(db.host().processLog.size(), 8u);
     db.host().processLog.clear();
     db.host().messages.clear();
 
     db.host().rapidoValue = false;
-    EXPECT_THROW(sync::runExceptionProcess(db.host()), data::EIBInterBaseError);
+    EXPECT_THROW(db.host().run(sync::runExceptionProcess), data::EIBInterBaseError);
     const std::vector<std::string> expected = {
         "Exception não encontrada; " + padded("E_UM"),
         "-------------------------Inicio da Exceptions--------------------------",
@@ -172,7 +172,7 @@ TEST(IndexProcessTarget, NameWithBlanksInsideGivesAnEmptyEntry) {
     DatabasePair db("CREATE TABLE TB (B INTEGER); CREATE INDEX \"IDX COM ESPACO\" ON TB (B);",
                     "CREATE TABLE TB (B INTEGER);");
     const int detaches = db.targetDetaches();
-    sync::runIndexProcess(db.host());
+    db.host().run(sync::runIndexProcess);
     EXPECT_EQ(db.host().processLog, block("IDX COM ESPACO", ""));
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
     EXPECT_EQ(db.targetDetaches() - detaches, 1);

@@ -114,7 +114,7 @@ TEST_P(ProcedureHead, MissingProcedureIsCreatedAsLogged) {
     host.criarautoValue = false; // not consulted: the procedure is executed all the same
     host.processLog = {"linha de uma execução anterior"};
 
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
 
     EXPECT_EQ(host.processLog,
               (std::vector<std::string>{"", std::string(kExecutando) + "P", statement(c.head, c.body)}));
@@ -205,7 +205,7 @@ TEST_P(ProcedureTypes, TargetParametersEqualTheSourcesInOrder) {
     Databases db(kTypesProcedure, "", c.characterSet);
     TestHost& host = *db.host;
 
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
 
     EXPECT_EQ(host.processLog, (std::vector<std::string>{"", std::string(kExecutando) + "TIPOS",
                                                          statement(c.head, kTypesBody)}));
@@ -243,7 +243,7 @@ SET TERM ;^
                  "");
     TestHost& host = *db.host;
 
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
 
     ASSERT_EQ(host.processLog.size(), 3u);
     EXPECT_EQ(
@@ -298,7 +298,7 @@ TEST(ProcedureProcess, RebuildsWhatIsMissingOrHasOtherCountsNewestFirst) {
     Databases db(kDecisionSource, kDecisionTarget);
     TestHost& host = *db.host;
 
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
 
     EXPECT_EQ(
         host.processLog,
@@ -332,7 +332,7 @@ TEST(ProcedureProcess, NothingIsWrittenWhenEveryProcedureHasItsCounts) {
     Databases db(kDecisionSource, kDecisionSource);
     TestHost& host = *db.host;
 
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
 
     EXPECT_EQ(host.processLog, std::vector<std::string>{""});
     EXPECT_TRUE(host.errorLog.empty());
@@ -357,7 +357,7 @@ TEST(ProcedureProcess, LongBodyWithVariablesAndLiteralsReachesTheTargetWhole) {
                  "");
     TestHost& host = *db.host;
 
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
 
     ASSERT_EQ(host.processLog.size(), 3u);
     EXPECT_EQ(
@@ -386,7 +386,7 @@ SET TERM ;^
                  "");
     TestHost& host = *db.host;
 
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
 
     EXPECT_EQ(
         host.processLog,
@@ -400,7 +400,7 @@ SET TERM ;^
     // Present now with the same counts: a second run leaves it alone.
     host.IBDatabase2().setConnected(false);
     host.IBDatabase2().setConnected(true);
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
     EXPECT_EQ(host.processLog, std::vector<std::string>{""});
 }
 
@@ -424,7 +424,7 @@ SET TERM ;^
         statement(" CREATE OR ALTER PROCEDURE B_CHAMADA (   A  integer  ) RETURNS ( R  integer ) AS ",
                   "BEGIN R = A * 2; SUSPEND; END");
 
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
 
     EXPECT_EQ(host.processLog,
               (std::vector<std::string>{"", std::string(kExecutando) + "A_CHAMA", statementA,
@@ -441,7 +441,7 @@ SET TERM ;^
 
     // A second click: A_CHAMA now finds B_CHAMADA. The target session is never reconnected, so its
     // snapshot still lacks B_CHAMADA, which is rebuilt again, unchanged.
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
 
     EXPECT_EQ(host.processLog,
               (std::vector<std::string>{"", std::string(kExecutando) + "A_CHAMA", statementA,
@@ -453,7 +453,7 @@ SET TERM ;^
     // A new target session sees both: nothing left to do.
     host.IBDatabase2().setConnected(false);
     host.IBDatabase2().setConnected(true);
-    sync::runProcedureProcess(host);
+    host.run(sync::runProcedureProcess);
     EXPECT_EQ(host.processLog, std::vector<std::string>{""});
     EXPECT_EQ(host.errorLog.size(), 1u);
 }
@@ -470,7 +470,7 @@ TEST(ProcedureProcess, AfterTheSevenProcessesEveryProcedureIsOnTheTarget) {
         for (auto process : {sync::runGeneratorProcess, sync::runExceptionProcess, sync::runDomainProcess,
                              sync::runTableViewProcess, sync::runProcedureProcess, sync::runTriggerProcess,
                              sync::runIndexProcess})
-            process(host);
+            host.run(process);
         EXPECT_TRUE(host.errorLog.empty()) << host.errorLog.front();
     }
 
@@ -497,7 +497,7 @@ TEST(ProcedureProcess, GuardClearsTheLogAndStopsTheRun) {
     host.xbanco2Value = "outro.fdb";
     host.processLog = {"linha de uma execução anterior"};
 
-    EXPECT_THROW(sync::runProcedureProcess(host), data::EAbort);
+    EXPECT_THROW(host.run(sync::runProcedureProcess), data::EAbort);
 
     EXPECT_TRUE(host.processLog.empty());
     EXPECT_TRUE(host.errorLog.empty());

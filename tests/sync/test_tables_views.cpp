@@ -84,7 +84,7 @@ struct Databases {
           target("destino", "fatura.fdb", {.sql = std::string(targetSql), .characterSet = characterSet}),
           host(source, target), reconnects(host), statements(host.CAMPOS2()) {}
 
-    void run() { sync::runTableViewProcess(host); }
+    void run() { host.run(sync::runTableViewProcess); }
     // Process-log entries written from entry `from` on.
     std::vector<std::string> logFrom(size_t from) const {
         return {host.processLog.begin() + static_cast<std::ptrdiff_t>(from), host.processLog.end()};

@@ -111,7 +111,7 @@ TEST_P(TriggerProcess, EmptyTargetGetsEveryTrigger) {
     host.rapidoValue = c.rapido;
     const int detaches = db.targetDetaches();
 
-    sync::runTriggerProcess(host);
+    host.run(sync::runTriggerProcess);
 
     EXPECT_EQ(host.processLog, allBlocks());
     EXPECT_TRUE(host.errorLog.empty());
@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Boxes, TriggerProcess, allBoxCases(), ByLabel());
 TEST(TriggerProcessTarget, HoldingEveryTriggerWritesNothing) {
     DatabasePair db(source(), source());
     const int detaches = db.targetDetaches();
-    sync::runTriggerProcess(db.host());
+    db.host().run(sync::runTriggerProcess);
     EXPECT_TRUE(db.host().processLog.empty());
     EXPECT_TRUE(db.host().errorLog.empty());
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
@@ -157,7 +157,7 @@ CREATE TRIGGER TRG_MESMO FOR T3 ACTIVE BEFORE INSERT POSITION 0 AS BEGIN END^
 SET TERM ; ^
 )");
     const int detaches = db.targetDetaches();
-    sync::runTriggerProcess(db.host());
+    db.host().run(sync::runTriggerProcess);
 
     EXPECT_EQ(db.host().processLog, allBlocks());
     EXPECT_EQ(db.host().errorLog,
@@ -182,7 +182,7 @@ SET TERM ; ^
         DatabasePair db(kSql, kSql);
         db.host().criarautoValue = criarauto;
         const int detaches = db.targetDetaches();
-        sync::runTriggerProcess(db.host());
+        db.host().run(sync::runTriggerProcess);
         EXPECT_EQ(db.host().processLog, block("TRG_CONEXAO", ""));
         EXPECT_EQ(db.host().errorLog,
                   criarauto

@@ -1,20 +1,18 @@
 #pragma once
-// A widget-free host for driving the processes against real databases: real sessions,
-// extractor, stored cursors and direct-execution connection; the panes are vectors of entries.
-#include "data/ibdatabase.h"
-#include "data/ibdataset.h"
-#include "data/sqlconnection.h"
-#include "extract/ibextract.h"
-#include "sync/processhost.h"
+// A widget-free host for driving the processes against real databases: the real components
+// object (sessions, extractor, stored cursors and direct-execution connection) and a view whose
+// panes are vectors of entries.
+#include "sync/components.h"
+#include "sync/processes.h"
+#include "sync/processview.h"
 #include "tests/support/scratchdatabase.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace vistrel::test {
 
-class TestHost : public sync::ProcessHost {
+class TestHost : public sync::ProcessView {
 public:
     // Binds IBDatabase1 to source and IBDatabase2 (and SQLConnection) to target, attaches both.
     TestHost(const ScratchDatabase& source, const ScratchDatabase& target);
@@ -34,12 +32,15 @@ public:
     int progressMax = 100;
     int progressPosition = 0;
 
+    // Runs one process on these components with this view.
+    void run(sync::ProcessEntry process) { process(m_components, *this); }
+
     void appendProcessLog(const std::string& entry) override { processLog.push_back(entry); }
     void appendErrorLog(const std::string& entry) override { errorLog.push_back(entry); }
     void clearProcessLog() override { processLog.clear(); }
     void clearProcedureBuffer() override { procedureBuffer.clear(); }
     void appendProcedureBuffer(const std::string& entry) override { procedureBuffer.push_back(entry); }
-    std::string procedureBufferText() const override;
+    std::string procedureBufferText() const override { return sync::entriesText(procedureBuffer); }
     bool criarauto() const override { return criarautoValue; }
     bool rapido() const override { return rapidoValue; }
     std::string xbanco() const override { return xbancoValue; }
@@ -50,30 +51,22 @@ public:
     void setDataSource2(data::TIBDataSet* ds) override { dataSource2 = ds; }
     void setProgressMax(int max) override { progressMax = max; }
     void setProgressPosition(int position) override { progressPosition = position; }
-    data::TIBDatabase& IBDatabase1() override { return m_db1; }
-    data::TIBDatabase& IBDatabase2() override { return m_db2; }
-    extract::TIBExtract& IBExtract1() override { return *m_extract; }
-    data::TIBDataSet& ORIGEM() override { return *m_origem; }
-    data::TIBQuery& CAMPOS2() override { return *m_campos2; }
-    data::TSQLConnection& SQLConnection() override { return *m_sqlConnection; }
-    data::TIBDataSet* keepCursor(std::unique_ptr<data::TIBDataSet> cursor) override;
 
-    data::TIBTransaction& IBTransaction1() { return m_tr1; }
-    data::TIBTransaction& IBTransaction2() { return m_tr2; }
+    sync::SyncComponents& components() { return m_components; }
+    data::TIBDatabase& IBDatabase1() { return m_components.IBDatabase1(); }
+    data::TIBDatabase& IBDatabase2() { return m_components.IBDatabase2(); }
+    data::TIBTransaction& IBTransaction1() { return m_components.IBTransaction1(); }
+    data::TIBTransaction& IBTransaction2() { return m_components.IBTransaction2(); }
+    extract::TIBExtract& IBExtract1() { return m_components.IBExtract1(); }
+    data::TIBDataSet& ORIGEM() { return m_components.ORIGEM(); }
+    data::TIBQuery& CAMPOS2() { return m_components.CAMPOS2(); }
+    data::TSQLConnection& SQLConnection() { return m_components.SQLConnection(); }
+
     // The process log as one text, entries joined by CR LF (each followed by one).
-    std::string processLogText() const;
+    std::string processLogText() const { return sync::entriesText(processLog); }
 
 private:
-    // Declaration order is destruction order reversed: cursors go before the sessions.
-    data::TIBDatabase m_db1;
-    data::TIBDatabase m_db2;
-    data::TIBTransaction m_tr1;
-    data::TIBTransaction m_tr2;
-    std::unique_ptr<extract::TIBExtract> m_extract;
-    std::unique_ptr<data::TIBDataSet> m_origem;
-    std::unique_ptr<data::TIBQuery> m_campos2;
-    std::unique_ptr<data::TSQLConnection> m_sqlConnection;
-    std::vector<std::unique_ptr<data::TIBDataSet>> m_cursors;
+    sync::SyncComponents m_components;
 };
 
 } // namespace vistrel::test

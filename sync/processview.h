@@ -1,27 +1,19 @@
 #pragma once
-// What a process needs of the window: the panes, the option boxes, the message box, the event
-// loop, the grids' data sources and the components the window owns. The window implements it;
-// tests drive the processes through the real window on the offscreen platform.
-#include <memory>
+// What a process writes and reads on its window: the panes, the option boxes, the message box,
+// the event loop and the grids' data sources. The window implements it; a widget-free program or
+// a test implements it over streams or vectors. The components a process works on are in
+// sync/components.h.
 #include <string>
-#include <vector>
 
 namespace vistrel::data {
-class TIBDatabase;
 class TIBDataSet;
-class TIBQuery;
-class TSQLConnection;
-} // namespace vistrel::data
-
-namespace vistrel::extract {
-class TIBExtract;
 }
 
 namespace vistrel::sync {
 
-class ProcessHost {
+class ProcessView {
 public:
-    virtual ~ProcessHost() = default;
+    virtual ~ProcessView() = default;
 
     // Process log (Memo1) and error log (Memo3): one entry appended at the end. Entries are
     // byte strings exactly as read from the databases or built by the processes.
@@ -50,18 +42,14 @@ public:
 
     virtual void setProgressMax(int max) = 0;
     virtual void setProgressPosition(int position) = 0;
-
-    // Components owned by the window.
-    virtual data::TIBDatabase& IBDatabase1() = 0;
-    virtual data::TIBDatabase& IBDatabase2() = 0;
-    virtual extract::TIBExtract& IBExtract1() = 0;
-    virtual data::TIBDataSet& ORIGEM() = 0;
-    virtual data::TIBQuery& CAMPOS2() = 0;
-    virtual data::TSQLConnection& SQLConnection() = 0;
-
-    // Cursors created by a run have no owner while the program runs; the window keeps them so
-    // that they live until it closes (a grid may still point at them).
-    virtual data::TIBDataSet* keepCursor(std::unique_ptr<data::TIBDataSet> cursor) = 0;
 };
+
+// Every entry followed by CR LF: the text of the procedure buffer and of a recorded log.
+template <class Entries> std::string entriesText(const Entries& entries) {
+    std::string text;
+    for (const std::string& entry : entries)
+        text += entry + "\r\n";
+    return text;
+}
 
 } // namespace vistrel::sync
