@@ -11,6 +11,7 @@
 #include "data/strings.h"
 #include "extract/ibextract.h"
 #include "sync/columntype.h"
+#include "sync/objectkinds.h"
 #include "sync/processes.h"
 #include "sync/runframe.h"
 
@@ -33,7 +34,6 @@ const char* const kMetaNameField = "RDB$RELATION_NAME";
 
 const char* const kTableProbe =
     "SELECT DISTINCT RDB$RELATION_NAME FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME=:TABELA";
-const char* const kViewTest = "SELECT RDB$VIEW_NAME FROM RDB$VIEW_RELATIONS WHERE RDB$VIEW_NAME=:TABELAW";
 const char* const kColumnProbe =
     "SELECT DISTINCT A.RDB$RELATION_NAME, A. RDB$FIELD_POSITION AS POSICAO, B.RDB$FIELD_LENGTH AS TAMANHO, "
     "A.RDB$FIELD_NAME FROM RDB$RELATION_FIELDS A, RDB$FIELDS B  WHERE A.RDB$RELATION_NAME=:TABELA AND "
@@ -55,9 +55,6 @@ const char* const kFlagSet = "S";
 
 // Texts of the view phase.
 const char* const kViewPhaseStart = "Iniciando Comparação de Views";
-const char* const kViewError = "Não foi possivel criar à view ";
-const char* const kViewHeadStart = "/* View: ";
-const char* const kViewHeadOwner = ", owner: SYSDBA */";
 
 // A cursor that no grid shows: released as soon as its work is done.
 std::unique_ptr<data::TIBDataSet> privateCursor(data::TIBDatabase& database) {
@@ -242,33 +239,11 @@ void TablePhase::campos2(const std::string& text) {
         CAMPOS2.ExecSQL();
 }
 
+// The views go through the per-object driver, in the order of the relation list.
 void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& META) {
-    auto VIEW_X = privateCursor(components.IBDatabase1());
     view.appendProcessLog(kViewPhaseStart);
     META.First();
-    while (!META.Eof()) {
-        const std::string name = data::trim(META.FieldByName(kMetaNameField).AsString());
-        setStatement(*VIEW_X, kViewTest);
-        VIEW_X->ParamByName("TABELAW").setAsString(name);
-        VIEW_X->Open();
-        if (!VIEW_X->Eof()) {
-            try {
-                extract::TIBExtract& extractor = components.IBExtract1();
-                extractor.ExtractObject(extract::eoView, name, extract::TExtractTypes{});
-                std::string text = extractor.Items().Text();
-                text = removeText(text, kViewHeadStart + name + kViewHeadOwner);
-                text = createOrAlter(text);
-                view.appendProcessLog(text);
-                data::TIBDataSet& statement = newStatementCursor(components, " " + text + " ");
-                if (view.criarauto())
-                    statement.ExecSQL();
-                components.targetReconnect();
-            } catch (const std::exception&) {
-                view.appendProcessLog(kViewError + name);
-            }
-        }
-        META.Next();
-    }
+    walkObjects(components, view, kViewKind, META);
 }
 
 } // namespace

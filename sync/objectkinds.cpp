@@ -1,0 +1,192 @@
+// The descriptions of the kinds the per-object driver walks, side by side, and what is each
+// kind's own: the generator's statement, the index's statements and the names they use.
+#include "sync/objectkinds.h"
+
+#include "data/ibdatabase.h"
+#include "extract/extracttext.h"
+#include "sync/processes.h"
+#include "sync/runframe.h"
+
+#include <string>
+#include <vector>
+
+namespace vistrel::sync {
+
+namespace {
+
+// ---- Generators: the statement is built here, never extracted. ----
+
+constexpr char kCreateGenerator[] = "CREATE GENERATOR ";
+
+// The name without the blanks that pad the system table's column (blanks only: a quoted name may
+// end in other characters the server keeps).
+std::string withoutPadding(const std::string& name) {
+    const size_t end = name.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : name.substr(0, end + 1);
+}
+
+// The name as CREATE GENERATOR carries it: as read when the server takes it unquoted (or when the
+// target's dialect has no quoted identifiers), otherwise quoted so that the target gets the same
+// name (lower case, blanks and other characters kept).
+std::string generatorNameInStatement(const std::string& name, int dialect) {
+    const std::string bare = withoutPadding(name);
+    if (dialect < 3 || isOrdinaryName(bare))
+        return name;
+    return extract::TIBExtract::QuoteIdentifier(3, bare);
+}
+
+std::string generatorDdl(SyncComponents& components, const ObjectRow& row) {
+    return kCreateGenerator + generatorNameInStatement(row.name, components.IBDatabase2().SQLDialect()) + " ";
+}
+
+// ---- Indexes: the text may hold an index and the statement that makes it inactive. ----
+
+// Each statement of a non-empty text on its own; an empty text (an index the extractor has no
+// text for) is not sent.
+std::vector<std::string> indexTextStatements(const std::string& ddl) {
+    if (ddl.empty())
+        return {};
+    return indexStatements(ddl);
+}
+
+// The enumerations the system tables are walked with.
+constexpr char kDomainEnumerationLine2[] =
+    " WHERE RDB$FIELD_NAME <> 'PK_ACESSO' AND (SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' AND "
+    "SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'MON$') AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> "
+    "'RDB$' AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'SEC$'";
+constexpr char kTriggerEnumeration[] =
+    "SELECT  RDB$RELATION_NAME, RDB$TRIGGER_NAME FROM RDB$TRIGGERS WHERE SUBSTRING(RDB$TRIGGER_NAME FROM 1 "
+    "FOR 3) <> 'RDB' AND SUBSTRING(RDB$TRIGGER_NAME FROM 1 FOR 5) <> 'CHECK'  ";
+constexpr char kIndexEnumeration[] =
+    "SELECT RDB$INDEX_NAME, RDB$RELATION_NAME FROM RDB$INDICES WHERE SUBSTRING(RDB$INDEX_NAME FROM 1 FOR 3) "
+    "<> 'RDB' AND SUBSTRING(RDB$INDEX_NAME FROM 1 FOR 5) <> 'CHECK'  ORDER BY RDB$RELATION_NAME ASC ";
+
+constexpr char kTriggerProbeHead[] = "SELECT RDB$TRIGGER_BLR, RDB$TRIGGER_SOURCE, RDB$RELATION_NAME FROM "
+                                     "RDB$TRIGGERS WHERE RDB$TRIGGER_NAME='";
+constexpr char kRelationProbeMiddle[] = "' AND RDB$RELATION_NAME='";
+
+} // namespace
+
+const ObjectKind kGeneratorKind{
+    .enumeration = {"SELECT * FROM RDB$GENERATORS"},
+    .nameField = "RDB$GENERATOR_NAME",
+    .probe = {.head = "SELECT * FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME='", .tail = "' "},
+    .notFoundLeadIn = "Generator Criado; ",
+    .buildDdl = generatorDdl,
+    .logDdl = false,
+    .executor = Executor::Campos2,
+    .completion = kProcessConcluded,
+};
+
+const ObjectKind kExceptionKind{
+    .enumeration = {"SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS  "},
+    .nameField = "RDB$EXCEPTION_NAME",
+    .pointDataSource1 = true,
+    .probe = {.head = "SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME='",
+              .tail = "'  "},
+    .notFoundLeadIn = "Exception não encontrada; ",
+    .openingBanner = "-------------------------Inicio da Exceptions--------------------------",
+    .closingBanner = true,
+    .extractType = extract::eoException,
+    .rewrites = {removing(extract::kExceptionHeaderText), kToCreateOrAlter},
+    .padStatement = true,
+    // The reconnect commits what was executed; a refused commit leaves as an error and ends the run.
+    .reconnect = Reconnect::UnlessRapido,
+    .completion = kProcessConcluded,
+};
+
+const ObjectKind kDomainKind{
+    .enumeration = {"SELECT RDB$FIELD_NAME FROM RDB$FIELDS  ", kDomainEnumerationLine2},
+    .nameField = "RDB$FIELD_NAME",
+    .pointDataSource1 = true,
+    .probe = {.head = "SELECT RDB$FIELD_NAME FROM RDB$FIELDS WHERE RDB$FIELD_NAME='",
+              .tail = "'  ",
+              .name = NameForm::Trimmed},
+    .lineName = NameForm::Trimmed,
+    .notFoundLeadIn = "Domain não encontrado; ",
+    .openingBanner = "-------------------------Inicio Domains--------------------------",
+    .closingBanner = true,
+    // The extractor takes the name as read; it disregards the trailing blanks.
+    .extractType = extract::eoDomain,
+    .rewrites = {removing(extract::kDomainHeaderText)},
+    .padStatement = true,
+    // Released right after its execution, unlike the run's other cursors.
+    .executor = Executor::ReleasedStatementCursor,
+    .reconnect = Reconnect::WhenCriarauto,
+    .completion = kProcessConcluded,
+};
+
+const ObjectKind kViewKind{
+    .nameField = "RDB$RELATION_NAME",
+    .probe = {.on = ObjectProbe::On::Source,
+              .head = kViewTest,
+              .parameter = "TABELAW",
+              .name = NameForm::Trimmed,
+              .actWhen = ObjectProbe::ActWhen::Row},
+    .lineName = NameForm::Trimmed,
+    .extractType = extract::eoView,
+    .extractName = NameForm::Trimmed,
+    .rewrites = {removingAroundName("/* View: ", ", owner: SYSDBA */"), kToCreateOrAlter},
+    .padStatement = true,
+    .reconnect = Reconnect::Always,
+    .failure = {.pane = Pane::ProcessLog, .line = "Não foi possivel criar à view ", .namesObject = true},
+};
+
+const ObjectKind kTriggerKind{
+    .enumeration = {kTriggerEnumeration},
+    .nameField = "RDB$TRIGGER_NAME",
+    .relationField = "RDB$RELATION_NAME",
+    .pointDataSource1 = true,
+    .probe = {.head = kTriggerProbeHead, .middle = kRelationProbeMiddle, .tail = "' "},
+    .notFoundLeadIn = "Trigger não encontrada; ",
+    .openingBanner = "-------------------------Inicio da Triiger--------------------------",
+    .closingBanner = true,
+    .extractType = extract::eoTrigger,
+    .rewrites = {removing(extract::kTriggerHeaderText), kToCreateOrAlter, removing(extract::kCommitWorkText)},
+    // A commit refused at the reconnect is this trigger's failure like any other.
+    .reconnect = Reconnect::UnlessRapido,
+    .failure = {.pane = Pane::ErrorLog, .line = "Não foi possivel criar a trigger: ", .namesObject = true},
+    .completion = kProcessFinished,
+};
+
+const ObjectKind kIndexKind{
+    .enumeration = {kIndexEnumeration},
+    .nameField = "RDB$INDEX_NAME",
+    .relationField = "RDB$RELATION_NAME",
+    .pointDataSource1 = true,
+    .probe = {.head = "SELECT RDB$INDEX_NAME FROM RDB$INDICES WHERE RDB$INDEX_NAME='",
+              .middle = kRelationProbeMiddle,
+              .tail = "' "},
+    .notFoundLeadIn = "Index não encontrada; ",
+    .openingBanner = "-------------------------Inicio da Index--------------------------",
+    .closingBanner = true,
+    // The extractor gets the name trimmed and without any blank.
+    .extractType = extract::eoIndexes,
+    .extractName = NameForm::WithoutBlanks,
+    .rewrites = {removingAroundName(extract::kIndexHeaderHeadText, extract::kIndexHeaderTailText)},
+    .statements = indexTextStatements,
+    // A commit refused at the reconnect (a unique index over duplicate rows, for one) is this
+    // index's failure like any other.
+    .reconnect = Reconnect::UnlessRapido,
+    .failure = {.pane = Pane::ProcessLog, .line = "Não foi possivel criar esse indice!"},
+    .pumpEvents = true,
+    .completion = kProcessFinished,
+};
+
+void runGeneratorProcess(SyncComponents& components, ProcessView& view) {
+    runObjectProcess(components, view, kGeneratorKind);
+}
+void runExceptionProcess(SyncComponents& components, ProcessView& view) {
+    runObjectProcess(components, view, kExceptionKind);
+}
+void runDomainProcess(SyncComponents& components, ProcessView& view) {
+    runObjectProcess(components, view, kDomainKind);
+}
+void runTriggerProcess(SyncComponents& components, ProcessView& view) {
+    runObjectProcess(components, view, kTriggerKind);
+}
+void runIndexProcess(SyncComponents& components, ProcessView& view) {
+    runObjectProcess(components, view, kIndexKind);
+}
+
+} // namespace vistrel::sync

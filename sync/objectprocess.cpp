@@ -1,0 +1,234 @@
+#include "sync/objectprocess.h"
+
+#include "data/ibdatabase.h"
+#include "data/ibdataset.h"
+#include "data/strings.h"
+#include "sync/runframe.h"
+
+#include <memory>
+
+namespace vistrel::sync {
+
+std::string nameIn(NameForm form, const std::string& name) {
+    switch (form) {
+    case NameForm::AsRead:
+        return name;
+    case NameForm::Trimmed:
+        return data::trim(name);
+    case NameForm::WithoutBlanks: {
+        std::string out;
+        for (const char c : data::trim(name))
+            if (c != ' ')
+                out += c;
+        return out;
+    }
+    }
+    return name;
+}
+
+void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& /*error*/) {
+    if (pane == Pane::ErrorLog)
+        view.appendErrorLog(line);
+    else
+        view.appendProcessLog(line);
+}
+
+namespace {
+
+// The walk of one kind over its rows.
+class ObjectWalk {
+public:
+    ObjectWalk(SyncComponents& components, ProcessView& view, const ObjectKind& kind, data::TIBDataSet& probe)
+        : m_components(components), m_view(view), m_kind(kind), m_probe(probe) {}
+
+    void run(data::TIBDataSet& rows) {
+        while (!rows.Eof()) {
+            ObjectRow row{.name = rows.FieldByName(m_kind.nameField).AsString(), .relation = {}};
+            if (m_kind.relationField)
+                row.relation = rows.FieldByName(m_kind.relationField).AsString();
+            if (needsStep(row))
+                step(row);
+            if (m_kind.pumpEvents)
+                m_view.processEvents();
+            rows.Next();
+        }
+    }
+
+private:
+    bool needsStep(const ObjectRow& row) {
+        const ObjectProbe& probe = m_kind.probe;
+        const std::string name = nameIn(probe.name, row.name);
+        if (probe.parameter) {
+            m_probe.SelectSQL().Clear();
+            m_probe.SelectSQL().Add(probe.head);
+            m_probe.ParamByName(probe.parameter).setAsString(name);
+            m_probe.Open();
+        } else {
+            std::string statement = probe.head + literalName(name);
+            if (probe.middle)
+                statement += probe.middle + literalName(row.relation);
+            openWith(m_probe, statement + probe.tail);
+        }
+        return (probe.actWhen == ObjectProbe::ActWhen::NoRow) == m_probe.Eof();
+    }
+
+    void step(const ObjectRow& row) {
+        const std::string lineName = nameIn(m_kind.lineName, row.name);
+        const ObjectFailure& failure = m_kind.failure;
+        if (failure.line) {
+            try {
+                objectStep(row, lineName);
+            } catch (const std::exception& error) {
+                const std::string line =
+                    failure.namesObject ? failure.line + lineName : std::string(failure.line);
+                writeFailure(m_view, failure.pane, line, error);
+            }
+        } else {
+            objectStep(row, lineName);
+        }
+        if (m_kind.closingBanner)
+            m_view.appendProcessLog(kClosingBanner);
+    }
+
+    void objectStep(const ObjectRow& row, const std::string& lineName) {
+        if (m_kind.notFoundLeadIn)
+            m_view.appendProcessLog(m_kind.notFoundLeadIn + lineName);
+        if (m_kind.openingBanner)
+            m_view.appendProcessLog(m_kind.openingBanner);
+        const std::string ddl = m_kind.buildDdl ? m_kind.buildDdl(m_components, row) : extractedDdl(row);
+        if (m_kind.logDdl)
+            m_view.appendProcessLog(ddl);
+        // A released statement cursor lives until the step's end, past the reconnect.
+        std::unique_ptr<data::TIBDataSet> releasedCursor;
+        if (m_kind.executor == Executor::Campos2)
+            executeOnCampos2(ddl);
+        else
+            releasedCursor = executeOnStatementCursor(ddl);
+        if (reconnects())
+            m_components.targetReconnect();
+    }
+
+    std::string extractedDdl(const ObjectRow& row) {
+        const std::string name = nameIn(m_kind.extractName, row.name);
+        extract::TIBExtract& extractor = m_components.IBExtract1();
+        extractor.ExtractObject(m_kind.extractType, name, extract::TExtractTypes{});
+        std::string ddl = extractor.Items().Text();
+        for (const Rewrite& rewrite : m_kind.rewrites) {
+            switch (rewrite.op) {
+            case Rewrite::Op::Remove:
+                ddl = removeText(ddl, rewrite.text);
+                break;
+            case Rewrite::Op::RemoveAroundName:
+                ddl = removeText(ddl, rewrite.text + name + rewrite.tail);
+                break;
+            case Rewrite::Op::CreateOrAlter:
+                ddl = createOrAlter(ddl);
+                break;
+            }
+        }
+        return ddl;
+    }
+
+    void executeOnCampos2(const std::string& ddl) {
+        data::TIBQuery& campos2 = m_components.CAMPOS2();
+        campos2.SQL().Clear();
+        campos2.SQL().SetText(ddl);
+        if (m_view.criarauto())
+            campos2.ExecSQL();
+    }
+
+    std::unique_ptr<data::TIBDataSet> executeOnStatementCursor(const std::string& ddl) {
+        const std::string text = m_kind.padStatement ? " " + ddl + " " : ddl;
+        std::unique_ptr<data::TIBDataSet> released;
+        data::TIBDataSet* cursor = nullptr;
+        if (m_kind.executor == Executor::ReleasedStatementCursor) {
+            released = std::make_unique<data::TIBDataSet>();
+            released->setDatabase(&m_components.IBDatabase2());
+            released->ParamCheck = false;
+            released->SelectSQL().Clear();
+            released->SelectSQL().Add(text);
+            cursor = released.get();
+        } else {
+            cursor = &newStatementCursor(m_components, text);
+        }
+        if (m_view.criarauto()) {
+            const std::vector<std::string> statements =
+                m_kind.statements ? m_kind.statements(ddl) : std::vector<std::string>{text};
+            for (const std::string& statement : statements) {
+                cursor->SelectSQL().Clear();
+                cursor->SelectSQL().Add(statement);
+                cursor->ExecSQL();
+            }
+        }
+        return released;
+    }
+
+    bool reconnects() const {
+        switch (m_kind.reconnect) {
+        case Reconnect::Never:
+            return false;
+        case Reconnect::UnlessRapido:
+            return !m_view.rapido();
+        case Reconnect::WhenCriarauto:
+            return m_view.criarauto();
+        case Reconnect::Always:
+            return true;
+        }
+        return false;
+    }
+
+    SyncComponents& m_components;
+    ProcessView& m_view;
+    const ObjectKind& m_kind;
+    data::TIBDataSet& m_probe;
+};
+
+} // namespace
+
+namespace {
+
+// The probe cursor of a walk: a run cursor on the target (DESTINOTABELA), or a cursor of the
+// walk's own on the source.
+class ProbeCursor {
+public:
+    ProbeCursor(SyncComponents& components, ObjectProbe::On on) {
+        if (on == ObjectProbe::On::Target) {
+            m_cursor = &components.newTargetCursor();
+        } else {
+            m_own.setDatabase(&components.IBDatabase1());
+            m_cursor = &m_own;
+        }
+    }
+    data::TIBDataSet& cursor() { return *m_cursor; }
+
+private:
+    data::TIBDataSet m_own;
+    data::TIBDataSet* m_cursor = nullptr;
+};
+
+} // namespace
+
+void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind& kind,
+                 data::TIBDataSet& rows) {
+    ProbeCursor probe(components, kind.probe.on);
+    ObjectWalk(components, view, kind, probe.cursor()).run(rows);
+}
+
+void runObjectProcess(SyncComponents& components, ProcessView& view, const ObjectKind& kind) {
+    sameNameGuard(view);
+    data::TIBDataSet& rows = components.newSourceCursor(); // TABELAS
+    ProbeCursor probe(components, kind.probe.on);
+    if (kind.pointDataSource1)
+        view.setDataSource1(&rows);
+    rows.SelectSQL().Clear();
+    for (const char* line : kind.enumeration)
+        rows.SelectSQL().Add(line);
+    rows.Open();
+    if (kind.executor == Executor::Campos2)
+        components.CAMPOS2().ParamCheck = false;
+    ObjectWalk(components, view, kind, probe.cursor()).run(rows);
+    if (kind.completion)
+        view.showMessage(kind.completion);
+}
+
+} // namespace vistrel::sync
