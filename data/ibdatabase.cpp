@@ -1,6 +1,7 @@
 #include "data/ibdatabase.h"
 
 #include "data/detail/fbclient.h"
+#include "data/detail/handles.h"
 #include "data/errors.h"
 
 #include <algorithm>
@@ -43,7 +44,7 @@ template <typename T> bool contains(const std::vector<T*>& v, T* p) {
 
 // ---------------------------------------------------------------- TIBDatabase
 
-TIBDatabase::TIBDatabase() : m_handle(std::make_unique<detail::DatabaseHandle>()) {
+TIBDatabase::TIBDatabase() : m_attachment(std::make_unique<detail::Attachment>()) {
     m_params.OnChanging = [this] {
         if (Connected())
             raiseClientError(ClientError::DatabaseOpen);
@@ -83,7 +84,7 @@ void TIBDatabase::setServerType(const std::string& type) {
 }
 
 bool TIBDatabase::Connected() const noexcept {
-    return m_handle->h != 0;
+    return static_cast<bool>(*m_attachment);
 }
 
 void TIBDatabase::setConnected(bool value) {
@@ -164,11 +165,11 @@ void TIBDatabase::attach() {
         m_paramsChanged = false;
     }
     ISC_STATUS_ARRAY status{};
-    isc_db_handle h = 0;
-    if (api().attach_database(status, 0, m_databaseName.c_str(), &h, static_cast<short>(m_dpb.size()),
-                              m_dpb.data()))
+    detail::Attachment attachment(api());
+    if (api().attach_database(status, 0, m_databaseName.c_str(), attachment.ptr(),
+                              static_cast<short>(m_dpb.size()), m_dpb.data()))
         detail::raiseStatusError(status);
-    m_handle->h = h;
+    *m_attachment = std::move(attachment);
     int dialect = 1;
     try {
         dialect = infoItem(isc_info_db_sql_dialect, 1);
@@ -197,12 +198,12 @@ void TIBDatabase::detach() {
         }
     }
     ISC_STATUS_ARRAY status{};
-    if (api().detach_database(status, &m_handle->h)) {
+    if (m_attachment->client().detach_database(status, m_attachment->ptr())) {
         detail::StatusError e = detail::interpretStatus(status);
         forceClose();
         detail::throwStatusError(e);
     }
-    m_handle->h = 0;
+    m_attachment->forget();
     if (commitFailure)
         throw EIBInterBaseError(commitFailure->message, commitFailure->sqlCode, commitFailure->ibErrorCode);
 }
@@ -217,14 +218,8 @@ void TIBDatabase::forceClose() noexcept {
     for (auto* t : std::vector<TIBTransaction*>(m_transactions))
         if (t->Active())
             (void)t->forceEnd();
-    try {
-        ISC_STATUS_ARRAY status{};
-        if (api().detach_database(status, &m_handle->h)) {
-            // The attachment is gone or broken; the handle is dropped either way.
-        }
-    } catch (...) {
-    }
-    m_handle->h = 0;
+    // The attachment may be gone or broken; the handle is dropped either way.
+    m_attachment->reset();
 }
 
 void TIBDatabase::raiseStatus(const intptr_t* status, bool sessionCall) {
@@ -243,7 +238,7 @@ int TIBDatabase::infoItem(unsigned char item, int missing) {
     char items[] = {static_cast<char>(item), static_cast<char>(isc_info_end)};
     char buffer[64] = {};
     ISC_STATUS_ARRAY status{};
-    if (api().database_info(status, &m_handle->h, sizeof items, items, sizeof buffer, buffer))
+    if (api().database_info(status, m_attachment->ptr(), sizeof items, items, sizeof buffer, buffer))
         raiseStatus(status, true);
     const char* p = buffer;
     while (p < buffer + sizeof buffer && *p != isc_info_end) {
@@ -280,7 +275,7 @@ void TIBDatabase::Loaded() {
 
 // ---------------------------------------------------------------- TIBTransaction
 
-TIBTransaction::TIBTransaction() : m_handle(std::make_unique<detail::TransactionHandle>()) {}
+TIBTransaction::TIBTransaction() : m_transaction(std::make_unique<detail::Transaction>()) {}
 
 TIBTransaction::~TIBTransaction() {
     if (Active())
@@ -317,7 +312,7 @@ void TIBTransaction::RemoveDatabase(TIBDatabase* db) {
 }
 
 bool TIBTransaction::Active() const noexcept {
-    return m_handle->h != 0;
+    return static_cast<bool>(*m_transaction);
 }
 
 void TIBTransaction::checkActive() const {
@@ -393,16 +388,15 @@ void TIBTransaction::StartTransaction() {
     };
     std::vector<TransactionExistenceBlock> teb(m_databases.size());
     for (size_t i = 0; i < m_databases.size(); ++i) {
-        teb[i].db_ptr = &m_databases[i]->handle().h;
+        teb[i].db_ptr = m_databases[i]->m_attachment->ptr();
         teb[i].tpb_len = static_cast<long>(tpb.size());
         teb[i].tpb_ptr = tpb.empty() ? nullptr : tpb.data();
     }
     ISC_STATUS_ARRAY status{};
-    isc_tr_handle h = 0;
-    if (api().start_multiple(status, &h, static_cast<short>(teb.size()), teb.data()))
+    detail::Transaction transaction(api());
+    if (api().start_multiple(status, transaction.ptr(), static_cast<short>(teb.size()), teb.data()))
         m_databases.front()->raiseStatus(status, false);
-    m_handle->h = h;
-    m_autoStarted = false;
+    *m_transaction = std::move(transaction);
 }
 
 void TIBTransaction::autoStart() {
@@ -411,26 +405,21 @@ void TIBTransaction::autoStart() {
     if (!AllowAutoStart)
         raiseClientError(ClientError::TransactionNotActive);
     StartTransaction();
-    m_autoStarted = true;
-}
-
-void TIBTransaction::checkAutoStop() {
-    // saNone: closing a cursor or finishing a statement never ends the transaction.
 }
 
 void TIBTransaction::endExplicit(bool commit) {
     checkActive();
     notifyEnding();
     ISC_STATUS_ARRAY status{};
-    ISC_STATUS rc = commit ? api().commit_transaction(status, &m_handle->h)
-                           : api().rollback_transaction(status, &m_handle->h);
+    const detail::FbApi& client = m_transaction->client();
+    ISC_STATUS rc = commit ? client.commit_transaction(status, m_transaction->ptr())
+                           : client.rollback_transaction(status, m_transaction->ptr());
     if (rc) {
         if (m_defaultDatabase)
             m_defaultDatabase->raiseStatus(status, false);
         detail::raiseStatusError(status);
     }
-    m_handle->h = 0;
-    m_autoStarted = false;
+    m_transaction->forget();
 }
 
 void TIBTransaction::Commit() {
@@ -449,21 +438,21 @@ std::optional<TIBTransaction::CommitFailure> TIBTransaction::forceEnd() noexcept
         notifyEnding();
     } catch (...) {
     }
-    try {
-        ISC_STATUS_ARRAY status{};
-        bool commit = DefaultAction == TACommit || DefaultAction == TACommitRetaining;
-        if (commit && api().commit_transaction(status, &m_handle->h)) {
-            detail::StatusError e = detail::interpretStatus(status);
-            failure = CommitFailure{e.message, e.sqlCode, e.ibErrorCode};
-            ISC_STATUS_ARRAY status2{};
-            api().rollback_transaction(status2, &m_handle->h);
-        } else if (!commit) {
-            api().rollback_transaction(status, &m_handle->h);
+    const bool commit = DefaultAction == TACommit || DefaultAction == TACommitRetaining;
+    if (commit) {
+        try {
+            ISC_STATUS_ARRAY status{};
+            if (m_transaction->client().commit_transaction(status, m_transaction->ptr())) {
+                detail::StatusError e = detail::interpretStatus(status);
+                failure = CommitFailure{e.message, e.sqlCode, e.ibErrorCode};
+            }
+        } catch (...) {
+            // Reading the refusal failed (out of memory); the rollback below still runs.
         }
-    } catch (...) {
     }
-    m_handle->h = 0;
-    m_autoStarted = false;
+    // Rolls back what a refused commit (or a rollback action) left active; drops the handle
+    // whatever the outcome.
+    m_transaction->reset();
     return failure;
 }
 

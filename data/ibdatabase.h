@@ -1,5 +1,6 @@
 #pragma once
 // Database sessions and transactions over the Firebird client library.
+#include "data/inertsettings.h"
 #include "data/strings.h"
 
 #include <cstdint>
@@ -14,8 +15,10 @@ class TIBTransaction;
 class TIBDatabase;
 
 namespace detail {
-struct DatabaseHandle;
-struct TransactionHandle;
+struct SessionAccess;
+template <typename Kind> class ClientHandle;
+struct DetachOnRelease;
+struct RollbackOnRelease;
 } // namespace detail
 
 // The platform's Firebird client library file name, loaded at run time.
@@ -51,9 +54,8 @@ protected:
 };
 
 enum TTransactionAction { TARollback = 0, TACommit = 1, TARollbackRetaining = 2, TACommitRetaining = 3 };
-enum TAutoStopAction { saNone, saRollback, saCommit, saRollbackRetaining, saCommitRetaining };
 
-class TIBDatabase {
+class TIBDatabase : public TIBDatabaseInertSettings {
 public:
     TIBDatabase();
     ~TIBDatabase();
@@ -66,7 +68,6 @@ public:
     TStringList& Params() noexcept { return m_params; }
     const TStringList& Params() const noexcept { return m_params; }
 
-    bool LoginPrompt = false;
     bool AllowStreamedConnected = true;
 
     TIBTransaction* DefaultTransaction() const noexcept { return m_defaultTransaction; }
@@ -96,21 +97,23 @@ public:
     // Closes the session by force: cursors closed, transactions ended, errors ignored.
     void forceClose() noexcept;
 
-    const std::vector<TIBTransaction*>& transactions() const noexcept { return m_transactions; }
-    TIBTransaction* findDefaultTransaction() const;
-
-    // Internal plumbing of the data layer.
-    void addTransaction(TIBTransaction* tr);
-    void removeTransaction(TIBTransaction* tr);
+    // Objects told before the session detaches and when it is destroyed.
     void addClient(DatabaseClient* c);
     void removeClient(DatabaseClient* c);
-    detail::DatabaseHandle& handle() { return *m_handle; }
-    void checkAttached() const;
-    // Throws the error for a failed client call. A lost connection closes the session first; for the
-    // session's own calls (sessionCall) network read and write errors do too.
-    [[noreturn]] void raiseStatus(const intptr_t* status, bool sessionCall);
 
 private:
+    friend class TIBTransaction;
+    friend struct detail::SessionAccess;
+
+    void addTransaction(TIBTransaction* tr);
+    void removeTransaction(TIBTransaction* tr);
+    // The default transaction, or else the first transaction whose default session this is.
+    TIBTransaction* findDefaultTransaction() const;
+    void checkAttached() const;
+    // Throws the error for a failed client call (status is the client's status vector). A lost
+    // connection closes the session first; for the session's own calls (sessionCall) network read
+    // and write errors do too.
+    [[noreturn]] void raiseStatus(const intptr_t* status, bool sessionCall);
     void attach();
     void detach();
     void notifyDisconnecting();
@@ -125,12 +128,14 @@ private:
     bool m_streamedConnected = false;
     bool m_paramsChanged = true;
     std::string m_dpb;
-    std::unique_ptr<detail::DatabaseHandle> m_handle;
+    // The attachment handle's owner (detail::Attachment); the handle is present exactly while
+    // attached.
+    std::unique_ptr<detail::ClientHandle<detail::DetachOnRelease>> m_attachment;
     std::vector<TIBTransaction*> m_transactions;
     std::vector<DatabaseClient*> m_clients;
 };
 
-class TIBTransaction {
+class TIBTransaction : public TIBTransactionInertSettings {
 public:
     TIBTransaction();
     ~TIBTransaction();
@@ -146,7 +151,6 @@ public:
 
     TStringList& Params() noexcept { return m_params; }
     TTransactionAction DefaultAction = TACommit;
-    TAutoStopAction AutoStopAction = saNone;
     bool AllowAutoStart = true;
 
     bool Active() const noexcept;
@@ -156,10 +160,16 @@ public:
     void Commit();
     void Rollback();
 
-    // Starts the transaction for a cursor or statement that needs it.
-    void autoStart();
-    // Run after a cursor closes or a statement finishes; saNone does nothing.
-    void checkAutoStop();
+    void setStreamedActive(bool value) { m_streamedActive = value; }
+    bool streamedActive() const noexcept { return m_streamedActive; }
+
+    // Objects told before the transaction ends and when it is destroyed.
+    void addClient(TransactionClient* c);
+    void removeClient(TransactionClient* c);
+
+private:
+    friend class TIBDatabase;
+    friend struct detail::SessionAccess;
 
     // Ends the transaction by its DefaultAction without raising. When a commit is refused the
     // transaction is rolled back and the commit's error is returned, so that the caller can
@@ -170,18 +180,9 @@ public:
         long ibErrorCode = 0;
     };
     std::optional<CommitFailure> forceEnd() noexcept;
-
-    void setStreamedActive(bool value) { m_streamedActive = value; }
-    bool streamedActive() const noexcept { return m_streamedActive; }
-    bool autoStarted() const noexcept { return m_autoStarted; }
-
-    // Internal plumbing of the data layer.
-    void addClient(TransactionClient* c);
-    void removeClient(TransactionClient* c);
-    detail::TransactionHandle& handle() { return *m_handle; }
+    // Starts the transaction for a cursor or statement that needs it (when AllowAutoStart).
+    void autoStart();
     void checkActive() const;
-
-private:
     void notifyEnding();
     void endExplicit(bool commit);
 
@@ -189,8 +190,9 @@ private:
     std::vector<TIBDatabase*> m_databases;
     TStringList m_params;
     bool m_streamedActive = false;
-    bool m_autoStarted = false;
-    std::unique_ptr<detail::TransactionHandle> m_handle;
+    // The transaction handle's owner (detail::Transaction); the handle is present exactly while
+    // active.
+    std::unique_ptr<detail::ClientHandle<detail::RollbackOnRelease>> m_transaction;
     std::vector<TransactionClient*> m_clients;
 };
 

@@ -1,5 +1,6 @@
 #include "data/ibdataset.h"
 
+#include "data/detail/session.h"
 #include "data/errors.h"
 
 #include <algorithm>
@@ -126,7 +127,7 @@ void TIBDataSet::setDatabase(TIBDatabase* db) {
     if (db) {
         db->addClient(this);
         if (!m_transaction)
-            setTransaction(db->findDefaultTransaction());
+            setTransaction(detail::SessionAccess::defaultTransaction(*db));
     }
 }
 
@@ -150,7 +151,7 @@ void TIBDataSet::ensureReady() {
     if (!m_database->Connected())
         m_database->setConnected(true);
     if (!m_transaction->Active())
-        m_transaction->autoStart();
+        detail::SessionAccess::autoStart(*m_transaction);
 }
 
 void TIBDataSet::Prepare() {
@@ -368,8 +369,6 @@ void TIBDataSet::Close() {
     m_eof = true;
     m_current = -1;
     m_allFetched = false;
-    if (m_transaction && was)
-        m_transaction->checkAutoStop();
     if (was)
         notifyChanged();
 }
@@ -391,7 +390,6 @@ void TIBDataSet::ExecSQL() {
         m_sql.SQLStatementType() == StatementType::SelectForUpdate)
         raiseClientError(ClientError::NoSelectForExec);
     m_sql.ExecQuery();
-    m_transaction->checkAutoStop();
 }
 
 TIBXSQLVAR TIBDataSet::ParamByName(const std::string& name) {
@@ -521,8 +519,6 @@ void TIBQuery::ExecSQL() {
             s.ParamByIndex(i).setAsString(it->second);
     }
     s.ExecQuery();
-    if (Transaction())
-        Transaction()->checkAutoStop();
 }
 
 } // namespace vistrel::data

@@ -3,6 +3,7 @@
 #include "data/errors.h"
 #include "data/ibdatabase.h"
 #include "data/ibsql.h"
+#include "data/inertsettings.h"
 #include "data/strings.h"
 
 #include <cstdint>
@@ -81,7 +82,7 @@ protected:
     ~DataSetObserver() = default;
 };
 
-class TIBDataSet : public DatabaseClient, public TransactionClient {
+class TIBDataSet : public TIBDataSetInertSettings, public DatabaseClient, public TransactionClient {
 public:
     TIBDataSet();
     virtual ~TIBDataSet();
@@ -99,7 +100,6 @@ public:
     TStringList& SelectSQL() noexcept { return m_selectSQL; }
     bool ParamCheck = true;
     int BufferChunks = 1000;
-    bool UniDirectional = false;
 
     void Open();
     void Close();

@@ -1,6 +1,8 @@
 #include "data/ibsql.h"
 
 #include "data/detail/fbclient.h"
+#include "data/detail/handles.h"
+#include "data/detail/session.h"
 #include "data/errors.h"
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 namespace vistrel::data {
 
 using detail::api;
+using detail::SessionAccess;
 
 // ---------------------------------------------------------------- parameter scan
 
@@ -135,22 +138,12 @@ struct Column {
 };
 
 struct StatementState {
-    isc_stmt_handle h = 0;
+    explicit StatementState(const FbApi& client) : statement(client) {}
+    Statement statement;
     SqldaPtr in;
     SqldaPtr out;
     std::vector<Column> inCols;
     std::vector<Column> outCols;
-    ~StatementState() { free(); }
-    void free() noexcept {
-        if (h) {
-            try {
-                ISC_STATUS_ARRAY status{};
-                api().dsql_free_statement(status, &h, DSQL_drop);
-            } catch (...) {
-            }
-            h = 0;
-        }
-    }
 };
 
 } // namespace detail
@@ -304,7 +297,7 @@ void TIBSQL::setDatabase(TIBDatabase* db) {
     if (db) {
         db->addClient(this);
         if (!m_transaction)
-            setTransaction(db->findDefaultTransaction());
+            setTransaction(SessionAccess::defaultTransaction(*db));
     }
 }
 
@@ -327,7 +320,7 @@ void TIBSQL::checkBindings() const {
 }
 
 bool TIBSQL::Prepared() const noexcept {
-    return m_state && m_state->h;
+    return m_state && m_state->statement;
 }
 
 void TIBSQL::unprepare() noexcept {
@@ -348,9 +341,9 @@ void TIBSQL::Prepare() {
     if (trim(text).empty())
         raiseClientError(ClientError::EmptySQLStatement);
     checkBindings();
-    m_database->checkAttached();
+    SessionAccess::checkAttached(*m_database);
     if (!m_transaction->Active())
-        m_transaction->autoStart();
+        SessionAccess::autoStart(*m_transaction);
 
     std::vector<std::string> names;
     if (ParamCheck) {
@@ -359,20 +352,21 @@ void TIBSQL::Prepare() {
         names = std::move(scanned.names);
     }
 
-    auto state = std::make_unique<detail::StatementState>();
-    ISC_STATUS_ARRAY status{};
     const auto& a = api();
-    auto fail = [&]() { m_database->raiseStatus(status, false); };
-    if (a.dsql_allocate_statement(status, &m_database->handle().h, &state->h))
+    auto state = std::make_unique<detail::StatementState>(a);
+    ISC_STATUS_ARRAY status{};
+    auto fail = [&]() { SessionAccess::raiseStatus(*m_database, status); };
+    isc_stmt_handle* statement = state->statement.ptr();
+    if (a.dsql_allocate_statement(status, SessionAccess::attachment(*m_database).ptr(), statement))
         fail();
     state->out = detail::allocSqlda(1);
-    if (a.dsql_prepare(status, &m_transaction->handle().h, &state->h, 0, text.c_str(),
+    if (a.dsql_prepare(status, SessionAccess::transaction(*m_transaction).ptr(), statement, 0, text.c_str(),
                        static_cast<unsigned short>(m_database->SQLDialect()), state->out.get()))
         fail();
 
     char typeItem[] = {isc_info_sql_stmt_type};
     char typeBuf[16] = {};
-    if (a.dsql_sql_info(status, &state->h, sizeof typeItem, typeItem, sizeof typeBuf, typeBuf))
+    if (a.dsql_sql_info(status, statement, sizeof typeItem, typeItem, sizeof typeBuf, typeBuf))
         fail();
     StatementType type = StatementType::Unknown;
     if (typeBuf[0] == isc_info_sql_stmt_type) {
@@ -386,16 +380,16 @@ void TIBSQL::Prepare() {
     if (state->out->sqld > state->out->sqln) {
         int n = state->out->sqld;
         state->out = detail::allocSqlda(n);
-        if (a.dsql_describe(status, &state->h, SQLDA_VERSION1, state->out.get()))
+        if (a.dsql_describe(status, statement, SQLDA_VERSION1, state->out.get()))
             fail();
     }
     state->in = detail::allocSqlda(1);
-    if (a.dsql_describe_bind(status, &state->h, SQLDA_VERSION1, state->in.get()))
+    if (a.dsql_describe_bind(status, statement, SQLDA_VERSION1, state->in.get()))
         fail();
     if (state->in->sqld > state->in->sqln) {
         int n = state->in->sqld;
         state->in = detail::allocSqlda(n);
-        if (a.dsql_describe_bind(status, &state->h, SQLDA_VERSION1, state->in.get()))
+        if (a.dsql_describe_bind(status, statement, SQLDA_VERSION1, state->in.get()))
             fail();
     }
     setupColumns(state->out.get(), state->outCols, true);
@@ -418,17 +412,19 @@ void TIBSQL::ExecQuery() {
     if (!Prepared())
         Prepare();
     if (!m_transaction->Active())
-        m_transaction->autoStart();
+        SessionAccess::autoStart(*m_transaction);
     const auto& a = api();
     ISC_STATUS_ARRAY status{};
     XSQLDA* in = m_state->inCols.empty() ? nullptr : m_state->in.get();
-    auto fail = [&]() { m_database->raiseStatus(status, false); };
+    auto fail = [&]() { SessionAccess::raiseStatus(*m_database, status); };
+    isc_tr_handle* transaction = SessionAccess::transaction(*m_transaction).ptr();
+    isc_stmt_handle* statement = m_state->statement.ptr();
     m_rowsAffected = 0;
     writePendingBlobs();
     switch (m_statementType) {
     case StatementType::Select:
     case StatementType::SelectForUpdate:
-        if (a.dsql_execute(status, &m_transaction->handle().h, &m_state->h, SQLDA_VERSION1, in))
+        if (a.dsql_execute(status, transaction, statement, SQLDA_VERSION1, in))
             fail();
         m_open = true;
         m_eof = false;
@@ -436,13 +432,13 @@ void TIBSQL::ExecQuery() {
             Next();
         return;
     case StatementType::ExecProcedure:
-        if (a.dsql_execute2(status, &m_transaction->handle().h, &m_state->h, SQLDA_VERSION1, in,
+        if (a.dsql_execute2(status, transaction, statement, SQLDA_VERSION1, in,
                             m_state->outCols.empty() ? nullptr : m_state->out.get()))
             fail();
         m_eof = m_state->outCols.empty();
         break;
     default:
-        if (a.dsql_execute(status, &m_transaction->handle().h, &m_state->h, SQLDA_VERSION1, in))
+        if (a.dsql_execute(status, transaction, statement, SQLDA_VERSION1, in))
             fail();
         m_eof = true;
         break;
@@ -450,7 +446,7 @@ void TIBSQL::ExecQuery() {
     // Rows affected by an insert, update or delete.
     char item[] = {isc_info_sql_records};
     char buf[128] = {};
-    if (!a.dsql_sql_info(status, &m_state->h, sizeof item, item, sizeof buf, buf) &&
+    if (!a.dsql_sql_info(status, statement, sizeof item, item, sizeof buf, buf) &&
         buf[0] == isc_info_sql_records) {
         const char* p = buf + 3;
         while (*p != isc_info_end && p < buf + sizeof buf - 3) {
@@ -464,7 +460,6 @@ void TIBSQL::ExecQuery() {
                 m_rowsAffected += v;
         }
     }
-    m_transaction->checkAutoStop();
 }
 
 void TIBSQL::writePendingBlobs() {
@@ -473,26 +468,24 @@ void TIBSQL::writePendingBlobs() {
         if (!c.blobPending || c.ind < 0)
             continue;
         ISC_STATUS_ARRAY status{};
-        isc_blob_handle blob = 0;
+        detail::BlobWriter blob(a);
         ISC_QUAD id{};
-        if (a.create_blob2(status, &m_database->handle().h, &m_transaction->handle().h, &blob, &id, 0,
-                           nullptr))
-            m_database->raiseStatus(status, false);
+        if (a.create_blob2(status, SessionAccess::attachment(*m_database).ptr(),
+                           SessionAccess::transaction(*m_transaction).ptr(), blob.ptr(), &id, 0, nullptr))
+            SessionAccess::raiseStatus(*m_database, status);
         size_t pos = 0;
         while (pos < c.blobText.size()) {
             unsigned short len =
                 static_cast<unsigned short>(std::min<size_t>(32768, c.blobText.size() - pos));
-            if (a.put_segment(status, &blob, len, c.blobText.data() + pos)) {
-                ISC_STATUS_ARRAY s2{};
-                a.cancel_blob(s2, &blob);
-                m_database->raiseStatus(status, false);
+            if (a.put_segment(status, blob.ptr(), len, c.blobText.data() + pos)) {
+                blob.reset();
+                SessionAccess::raiseStatus(*m_database, status);
             }
             pos += len;
         }
-        if (a.close_blob(status, &blob)) {
-            ISC_STATUS_ARRAY s2{};
-            a.cancel_blob(s2, &blob);
-            m_database->raiseStatus(status, false);
+        if (a.close_blob(status, blob.ptr())) {
+            blob.reset();
+            SessionAccess::raiseStatus(*m_database, status);
         }
         std::memcpy(c.var->sqldata, &id, sizeof id);
     }
@@ -502,23 +495,21 @@ bool TIBSQL::Next() {
     if (!m_open || m_eof)
         return false;
     ISC_STATUS_ARRAY status{};
-    ISC_STATUS rc = api().dsql_fetch(status, &m_state->h, SQLDA_VERSION1, m_state->out.get());
+    ISC_STATUS rc = api().dsql_fetch(status, m_state->statement.ptr(), SQLDA_VERSION1, m_state->out.get());
     if (rc == 100) {
         m_eof = true;
         return false;
     }
     if (rc)
-        m_database->raiseStatus(status, false);
+        SessionAccess::raiseStatus(*m_database, status);
     return true;
 }
 
 void TIBSQL::Close() noexcept {
-    if (m_open && m_state && m_state->h) {
-        try {
-            ISC_STATUS_ARRAY status{};
-            api().dsql_free_statement(status, &m_state->h, DSQL_close);
-        } catch (...) {
-        }
+    if (m_open && m_state && m_state->statement) {
+        // Closes the result only; the prepared statement stays.
+        ISC_STATUS_ARRAY status{};
+        m_state->statement.client().dsql_free_statement(status, m_state->statement.ptr(), DSQL_close);
     }
     m_open = false;
     m_eof = true;
@@ -620,38 +611,28 @@ std::string TIBSQL::readBlob(int columnIndex) {
     std::memcpy(&id, c.var->sqldata, sizeof id);
     const auto& a = api();
     ISC_STATUS_ARRAY status{};
-    isc_blob_handle blob = 0;
-    if (a.open_blob2(status, &m_database->handle().h, &m_transaction->handle().h, &blob, &id, 0, nullptr))
-        m_database->raiseStatus(status, false);
-    // Closes the blob on every path out of here.
-    struct BlobGuard {
-        const detail::FbApi& a;
-        isc_blob_handle& h;
-        ~BlobGuard() {
-            if (h) {
-                ISC_STATUS_ARRAY s{};
-                a.close_blob(s, &h);
-            }
-        }
-    } guard{a, blob};
+    // Closed on every path out of here.
+    detail::BlobReader blob(a);
+    if (a.open_blob2(status, SessionAccess::attachment(*m_database).ptr(),
+                     SessionAccess::transaction(*m_transaction).ptr(), blob.ptr(), &id, 0, nullptr))
+        SessionAccess::raiseStatus(*m_database, status);
     std::string out;
     std::vector<char> buf(65535);
     for (;;) {
         unsigned short got = 0;
         ISC_STATUS rc =
-            a.get_segment(status, &blob, &got, static_cast<unsigned short>(buf.size()), buf.data());
+            a.get_segment(status, blob.ptr(), &got, static_cast<unsigned short>(buf.size()), buf.data());
         if (rc == 0 || rc == isc_segment) {
             out.append(buf.data(), got);
             continue;
         }
         if (rc == isc_segstr_eof)
             break;
-        m_database->raiseStatus(status, false);
+        SessionAccess::raiseStatus(*m_database, status);
     }
-    ISC_STATUS_ARRAY s{};
-    if (a.close_blob(s, &blob))
-        m_database->raiseStatus(s, false);
-    blob = 0;
+    ISC_STATUS_ARRAY closeStatus{};
+    if (a.close_blob(closeStatus, blob.ptr()))
+        SessionAccess::raiseStatus(*m_database, closeStatus);
     return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Forward-only statements: one statement with parameters and a current row.
 #include "data/ibdatabase.h"
+#include "data/inertsettings.h"
 #include "data/strings.h"
 
 #include <cstdint>
@@ -101,7 +102,7 @@ private:
     std::vector<int> m_indexes;
 };
 
-class TIBSQL final : public DatabaseClient, public TransactionClient {
+class TIBSQL final : public TIBSQLInertSettings, public DatabaseClient, public TransactionClient {
 public:
     TIBSQL();
     ~TIBSQL();
@@ -115,7 +116,6 @@ public:
 
     TStringList& SQL() noexcept { return m_sql; }
     bool ParamCheck = true;
-    bool GenerateParamNames = false;
     bool GoToFirstRecordOnExecute = true;
 
     void Prepare();
@@ -147,16 +147,16 @@ public:
     void transactionEnding() override;
     void transactionDestroyed() override;
 
-    // Reads a blob column of the current row whole (for cursors that buffer rows).
-    std::string readBlob(int columnIndex);
-
 private:
     friend class TIBXSQLVAR;
     void checkBindings() const;
     detail::Column& outColumn(int i);
     detail::Column& inColumn(int i);
     void unprepare() noexcept;
+    // Writes the text of every blob parameter into a new blob and binds its id.
     void writePendingBlobs();
+    // Reads a blob column of the current row whole.
+    std::string readBlob(int columnIndex);
 
     TIBDatabase* m_database = nullptr;
     TIBTransaction* m_transaction = nullptr;

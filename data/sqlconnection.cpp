@@ -1,6 +1,7 @@
 #include "data/sqlconnection.h"
 
 #include "data/detail/fbclient.h"
+#include "data/detail/handles.h"
 #include "data/errors.h"
 #include "data/ibdatabase.h"
 
@@ -11,7 +12,10 @@
 namespace vistrel::data {
 namespace {
 
+using detail::Attachment;
 using detail::FbApi;
+using detail::Statement;
+using detail::Transaction;
 
 constexpr unsigned short kDialect = 3;
 
@@ -45,74 +49,6 @@ bool lostConnection(const ISC_STATUS* status) {
     }
     return false;
 }
-
-// Owner of an attachment handle: detaches on reset, errors ignored.
-class Attachment {
-public:
-    Attachment() = default;
-    Attachment(const Attachment&) = delete;
-    Attachment& operator=(const Attachment&) = delete;
-    ~Attachment() { reset(); }
-
-    void reset() noexcept {
-        if (h != 0) {
-            ISC_STATUS_ARRAY status;
-            api->detach_database(status, &h);
-            h = 0;
-        }
-    }
-
-    const FbApi* api = nullptr;
-    isc_db_handle h = 0;
-};
-
-// Owner of a transaction handle: rolls back on reset, errors ignored. A successful commit zeroes
-// the handle, so nothing is left to roll back.
-class Transaction {
-public:
-    explicit Transaction(const FbApi& client) : api(&client) {}
-    Transaction(Transaction&& other) noexcept : api(other.api), h(std::exchange(other.h, 0)) {}
-    Transaction& operator=(Transaction&& other) noexcept {
-        if (this != &other) {
-            reset();
-            api = other.api;
-            h = std::exchange(other.h, 0);
-        }
-        return *this;
-    }
-    ~Transaction() { reset(); }
-
-    void reset() noexcept {
-        if (h != 0) {
-            ISC_STATUS_ARRAY status;
-            api->rollback_transaction(status, &h);
-            h = 0;
-        }
-    }
-
-    const FbApi* api;
-    isc_tr_handle h = 0;
-};
-
-// Owner of a statement handle: dropped on reset, errors ignored.
-class Statement {
-public:
-    explicit Statement(const FbApi& client) : api(&client) {}
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    ~Statement() { reset(); }
-
-    void reset() noexcept {
-        if (h != 0) {
-            ISC_STATUS_ARRAY status;
-            api->dsql_free_statement(status, &h, DSQL_drop);
-            h = 0;
-        }
-    }
-
-    const FbApi* api;
-    isc_stmt_handle h = 0;
-};
 
 // Layout the client expects for each entry of a multi-database transaction start.
 struct TransactionElement {
@@ -212,7 +148,7 @@ struct TSQLConnection::Impl {
 
     ~Impl() { close(); }
 
-    bool connected() const noexcept { return attachment.h != 0; }
+    bool connected() const noexcept { return static_cast<bool>(attachment); }
 
     // Rolls back every transaction still active, newest first, then detaches; never raises.
     void close() noexcept {
@@ -220,8 +156,7 @@ struct TSQLConnection::Impl {
             stack.pop_back();
         while (!offStack.empty())
             offStack.pop_back();
-        attachment.reset();
-        attachment.api = nullptr;
+        attachment = Attachment();
     }
 
     // Raises the error of a failed call. A lost or shut-down attachment is closed first; the
@@ -234,12 +169,13 @@ struct TSQLConnection::Impl {
     }
 
     Transaction begin(TTransIsolationLevel level) {
-        const FbApi& api = *attachment.api;
+        const FbApi& api = attachment.client();
         const std::string tpb = transactionParameters(level);
-        TransactionElement element{&attachment.h, static_cast<int>(tpb.size()), tpb.data()};
+        TransactionElement element{attachment.ptr(), static_cast<int>(tpb.size()), tpb.data()};
+        // Rolled back unless it reaches the caller.
         Transaction tr(api);
         ISC_STATUS_ARRAY status;
-        if (api.start_multiple(status, &tr.h, 1, &element) != 0)
+        if (api.start_multiple(status, tr.ptr(), 1, &element) != 0)
             fail(status);
         return tr;
     }
@@ -308,15 +244,14 @@ void TSQLConnection::connect() {
     if (!role.empty())
         addItem(dpb, isc_dpb_sql_role_name, "Role", role);
 
-    Attachment& attachment = m_impl->attachment;
-    attachment.api = &api;
+    Attachment attachment(api);
     ISC_STATUS_ARRAY status;
-    if (api.attach_database(status, 0, database.c_str(), &attachment.h, static_cast<short>(dpb.size()),
+    if (api.attach_database(status, 0, database.c_str(), attachment.ptr(), static_cast<short>(dpb.size()),
                             dpb.data()) != 0) {
-        attachment.h = 0;
-        attachment.api = nullptr;
+        attachment.forget();
         detail::raiseStatusError(status);
     }
+    m_impl->attachment = std::move(attachment);
 }
 
 void TSQLConnection::closeIfIdle() noexcept {
@@ -337,13 +272,13 @@ int TSQLConnection::ExecuteDirect(const std::string& sql) {
     if (!Connected())
         connect();
     Impl& impl = *m_impl;
-    const FbApi& api = *impl.attachment.api;
+    const FbApi& api = impl.attachment.client();
 
     // Without a transaction of the caller's the statement runs in one of its own.
     std::optional<Transaction> own;
     if (impl.stack.empty())
         own.emplace(impl.begin(xilREADCOMMITTED));
-    isc_tr_handle* tr = own ? &own->h : &impl.stack.back().tr.h;
+    isc_tr_handle* tr = own ? own->ptr() : impl.stack.back().tr.ptr();
 
     Statement st(api);
     ISC_STATUS_ARRAY status;
@@ -363,19 +298,19 @@ int TSQLConnection::ExecuteDirect(const std::string& sql) {
         detail::throwStatusError(error);
     };
 
-    check(api.dsql_allocate_statement(status, &impl.attachment.h, &st.h));
+    check(api.dsql_allocate_statement(status, impl.attachment.ptr(), st.ptr()));
     // The length argument is 16 bits wide; a longer text goes zero-terminated rather than cut.
     const auto length = sql.size() <= USHRT_MAX ? static_cast<unsigned short>(sql.size()) : 0;
-    check(api.dsql_prepare(status, tr, &st.h, length, sql.c_str(), kDialect, nullptr));
-    check(api.dsql_execute(status, tr, &st.h, 1, nullptr));
+    check(api.dsql_prepare(status, tr, st.ptr(), length, sql.c_str(), kDialect, nullptr));
+    check(api.dsql_execute(status, tr, st.ptr(), 1, nullptr));
     const char items[] = {isc_info_sql_records, isc_info_end};
     char answer[128] = {};
-    check(api.dsql_sql_info(status, &st.h, sizeof items, items, sizeof answer, answer));
+    check(api.dsql_sql_info(status, st.ptr(), sizeof items, items, sizeof answer, answer));
     const int rows = recordCounts(api, answer, sizeof answer);
     st.reset();
 
     if (own) {
-        check(api.commit_transaction(status, &own->h));
+        check(api.commit_transaction(status, own->ptr()));
         own.reset();
         closeIfIdle();
     }
@@ -398,7 +333,8 @@ void TSQLConnection::Commit(const TTransactionDesc& desc) {
     --match;
 
     ISC_STATUS_ARRAY status;
-    if (m_impl->attachment.api->commit_transaction(status, &stack[match].tr.h) != 0)
+    Transaction& committed = stack[match].tr;
+    if (committed.client().commit_transaction(status, committed.ptr()) != 0)
         m_impl->fail(status);
 
     for (size_t i = match + 1; i < stack.size(); ++i)

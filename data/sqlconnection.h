@@ -2,6 +2,7 @@
 // The direct-execution connection: a connection of its own to the target, used to execute whole
 // statement texts in explicitly started and committed transactions. It reaches the Firebird client
 // library directly: one attachment, SQL dialect 3, no connection character set.
+#include "data/inertsettings.h"
 #include "data/strings.h"
 
 #include <cstdint>
@@ -44,7 +45,7 @@ inline constexpr const char* kSQLConnectionNoTransactionMessage = "There is no a
 // - A lost or shut-down attachment found by any call closes the connection (errors ignored) before
 //   the error is raised; the next StartTransaction or ExecuteDirect connects again.
 // - Closing rolls back every transaction still active, newest first, and never raises.
-class TSQLConnection {
+class TSQLConnection : public TSQLConnectionInertSettings {
 public:
     TSQLConnection();
     ~TSQLConnection();
@@ -57,13 +58,8 @@ public:
     const std::string& ConnectionName() const noexcept { return m_connectionName; }
     // Setting it closes an open connection.
     void setConnectionName(const std::string& name);
-    std::string DriverName = "Firebird";
-    // No login dialog exists in this layer; credentials always come from Params.
-    bool LoginPrompt = false;
     bool KeepConnection = false;
     std::string VendorLib;
-    // Only names the entry function of a driver library; this connection needs none.
-    std::string GetDriverFunc;
     // Changes take effect at the next connect.
     TStringList& Params() noexcept { return m_params; }
     const TStringList& Params() const noexcept { return m_params; }

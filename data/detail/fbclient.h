@@ -73,12 +73,4 @@ bool statusHas(const ISC_STATUS* status, ISC_STATUS code);
 [[noreturn]] void throwStatusError(const StatusError& e);
 [[noreturn]] void raiseStatusError(const ISC_STATUS* status);
 
-// RAII owners of client handles; destructors never throw.
-struct DatabaseHandle {
-    isc_db_handle h = 0;
-};
-struct TransactionHandle {
-    isc_tr_handle h = 0;
-};
-
 } // namespace vistrel::data::detail
