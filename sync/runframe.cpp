@@ -15,14 +15,13 @@
 
 namespace vistrel::sync {
 
-const char* const kGuardMessage = kSameNameGuardMessage;
 const char* const kClosingBanner = "-------------------------Fim-----------------------------------------";
 const char* const kProcessConcluded = "Processo concluido!";
 const char* const kProcessFinished = "Processo finalizado!";
 
 void sameNameGuard(ProcessView& view) {
     if (!sameDatabaseFileName(view.xbanco(), view.xbanco2())) {
-        view.showMessage(kGuardMessage);
+        view.showMessage(kSameNameGuardMessage);
         throw data::EAbort();
     }
 }

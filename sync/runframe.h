@@ -9,8 +9,6 @@
 
 namespace vistrel::sync {
 
-// Shown by the same-name guard; \r is one carriage return with a blank on each side.
-extern const char* const kGuardMessage;
 // Closing banner line written after every object that has an opening banner.
 extern const char* const kClosingBanner;
 // Completion messages.
