@@ -41,8 +41,6 @@ constexpr char kStartupNotice[] = "Foram feitas algumas atualizações no vistre
                                   "2-COMPARAÇÃO TRIGGERS\r"
                                   "3-COMPARAÇÃO DE DOMAINS\r";
 constexpr char kFastModeNotice[] = "Apenas use essa função para caso de urgências!";
-// Shown nowhere: the window shows no hints.
-constexpr char kOptionHint[] = "Aumenta o processo de comparação";
 
 // Source presets. "Fb 3.0" is also the source row's start-up state.
 struct SourcePreset {
@@ -224,8 +222,6 @@ void TForm1::createComponents() {
     CheckBox2 = new QCheckBox(Panel6);
     criarauto = new QCheckBox(Panel6);
     criarauto->setChecked(true);
-    for (QCheckBox* box : {rapido, CheckBox1, CheckBox2, criarauto})
-        box->setStatusTip(text(kOptionHint));
     Label1 = boldWhiteLabel(text("Rápido"), Panel6);
     Label5 = boldWhiteLabel(QStringLiteral("Fb 2.5"), Panel6);
     Label6 = boldWhiteLabel(QStringLiteral("Fb 3.0"), Panel6);
