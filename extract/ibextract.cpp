@@ -1,6 +1,7 @@
 #include "extract/ibextract.h"
 
 #include "data/errors.h"
+#include "extract/fieldtype.h"
 
 #include <array>
 #include <utility>
@@ -88,70 +89,15 @@ constexpr const char* kAllIndexesSQL =
 constexpr const char* kIndexSegmentsSQL = "SELECT * FROM RDB$INDEX_SEGMENTS SEG WHERE SEG.RDB$INDEX_NAME = "
                                           ":INDEXNAME ORDER BY SEG.RDB$FIELD_POSITION";
 
-// ---- Type rendering -----------------------------------------------------------------------------
-
-struct ColumnType {
-    int code;
-    const char* name;
-};
-constexpr std::array<ColumnType, 15> ColumnTypes = {{
-    {7, "SMALLINT"},
-    {8, "INTEGER"},
-    {9, "QUAD"},
-    {10, "FLOAT"},
-    {12, "DATE"},
-    {13, "TIME"},
-    {14, "CHAR"},
-    {16, "INT64"},
-    {17, "BOOLEAN"},
-    {27, "DOUBLE PRECISION"},
-    {35, "TIMESTAMP"},
-    {37, "VARCHAR"},
-    {40, "CSTRING"},
-    {45, "BLOB_ID"},
-    {261, "BLOB"},
-}};
-constexpr std::array<const char*, 9> SubTypes = {
-    "UNKNOWN",
-    "TEXT",
-    "BLR",
-    "ACL",
-    "RANGES",
-    "SUMMARY",
-    "FORMAT",
-    "TRANSACTION_DESCRIPTION",
-    "EXTERNAL_FILE_DESCRIPTION",
-};
-constexpr std::array<const char*, 3> IntegralSubtypes = {"UNKNOWN", "NUMERIC", "DECIMAL"};
+// ---- Domain clauses ----------------------------------------------------------------------------
 
 constexpr const char* kItemNotFound = "Item not found";
 
-constexpr int kTypeSmallint = 7;
-constexpr int kTypeInteger = 8;
-constexpr int kTypeInt64 = 16;
-constexpr int kTypeChar = 14;
-constexpr int kTypeDouble = 27;
-constexpr int kTypeVarchar = 37;
-constexpr int kTypeBlob = 261;
-
-constexpr const char* kDeclaredNumeric = "%s(%d, %d)";
-constexpr const char* kScaledSmallint = "NUMERIC(4, %d)";
-constexpr const char* kScaledInteger = "NUMERIC(9, %d)";
-constexpr const char* kScaledDouble = "NUMERIC(15, %d)";
-// The server knows no type named INT64: a 64-bit integer is declared BIGINT, and one with a scale
-// (but no declared precision) as the widest NUMERIC.
-constexpr const char* kScaledInt64 = "NUMERIC(18, %d)";
-constexpr const char* kBigInt = "BIGINT";
-constexpr const char* kBlobSubType = " SUB_TYPE ";
-constexpr const char* kBlobSegmentSize = " SEGMENT SIZE %d";
-constexpr const char* kLength = "(%d)";
 constexpr const char* kDefaultClause = "%s%s %s";
 constexpr const char* kCheckClause = "%s%s %s";
 constexpr const char* kCheckComment = "%s%s /* %s */";
 constexpr const char* kCheckKeyword = "CHECK";
 constexpr const char* kNotNull = " NOT NULL";
-constexpr const char* kCollate = " COLLATE ";
-constexpr const char* kCharacterSet = " CHARACTER SET ";
 constexpr const char* kArrayOpen = "[";
 constexpr const char* kArraySeparator = ", ";
 constexpr const char* kBoundSeparator = ":";
@@ -204,15 +150,6 @@ constexpr const char* kAlterIndexInactive = "ALTER INDEX %S INACTIVE;";
 constexpr const char* kKindNotBuilt = "Extraction of this object kind is not supported";
 constexpr const char* kOptionsNotBuilt = "Extraction options are not supported";
 constexpr const char* kModeNotBuilt = "Listing mode not supported";
-
-const char* columnTypeName(int code) {
-    for (const ColumnType& t : ColumnTypes) {
-        if (t.code == code) {
-            return t.name;
-        }
-    }
-    throw EExtractError(kItemNotFound);
-}
 
 void requireMode(TExtractType given, TExtractType built) {
     if (given != built) {
@@ -362,43 +299,28 @@ int TIBExtract::GetFieldLength(TIBSQL& qryDomains) {
 }
 
 std::string TIBExtract::FormatDomainStr(TIBSQL& qryDomains) {
-    const int fieldType = qryDomains.FieldByName("RDB$FIELD_TYPE").AsLong();
-    const int subType = qryDomains.FieldByName("RDB$FIELD_SUB_TYPE").AsLong();
-    const long long negatedScale =
-        -static_cast<long long>(qryDomains.FieldByName("RDB$FIELD_SCALE").AsLong());
+    FieldTypeValues field{
+        .typeCode = qryDomains.FieldByName("RDB$FIELD_TYPE").AsLong(),
+        .subType = qryDomains.FieldByName("RDB$FIELD_SUB_TYPE").AsLong(),
+        .scale = qryDomains.FieldByName("RDB$FIELD_SCALE").AsLong(),
+    };
+    // A declared precision counts only where the database records one for every exact numeric.
     const auto precision = qryDomains.FieldByName("RDB$FIELD_PRECISION");
-    const bool integral = fieldType == kTypeSmallint || fieldType == kTypeInteger || fieldType == kTypeInt64;
-
-    std::string text;
-    if (m_odsMajorVersion >= 10 && integral && m_dbSQLDialect >= 3 && !precision.IsNull() &&
-        (subType == 1 || subType == 2)) {
-        text += formatText(kDeclaredNumeric, {std::string(IntegralSubtypes[static_cast<size_t>(subType)]),
-                                              static_cast<long long>(precision.AsLong()), negatedScale});
-    } else if (fieldType == kTypeSmallint && negatedScale > 0) {
-        text += formatText(kScaledSmallint, {negatedScale});
-    } else if (fieldType == kTypeInteger && negatedScale > 0) {
-        text += formatText(kScaledInteger, {negatedScale});
-    } else if (fieldType == kTypeDouble && negatedScale > 0) {
-        text += formatText(kScaledDouble, {negatedScale});
-    } else if (fieldType == kTypeInt64 && negatedScale > 0) {
-        text += formatText(kScaledInt64, {negatedScale});
-    } else if (fieldType == kTypeInt64) {
-        text += kBigInt;
-    } else {
-        text += columnTypeName(fieldType);
+    if (m_odsMajorVersion >= 10 && m_dbSQLDialect >= 3 && !precision.IsNull()) {
+        field.precision = precision.AsLong();
     }
-
-    if (fieldType == kTypeBlob) {
-        text += kBlobSubType;
-        if (subType >= 1 && subType < static_cast<int>(SubTypes.size())) {
-            text += SubTypes[static_cast<size_t>(subType)];
-        } else {
-            text += std::to_string(subType);
-        }
-        text += formatText(kBlobSegmentSize,
-                           {static_cast<long long>(qryDomains.FieldByName("RDB$SEGMENT_LENGTH").AsLong())});
-    } else if (fieldType == kTypeChar || fieldType == kTypeVarchar) {
-        text += formatText(kLength, {static_cast<long long>(GetFieldLength(qryDomains))});
+    // Lengths are read only for the types that have them.
+    if (field.typeCode == fieldtype::kChar || field.typeCode == fieldtype::kVarchar) {
+        field.length = GetFieldLength(qryDomains);
+    } else if (field.typeCode == fieldtype::kBlob) {
+        field.segmentLength = qryDomains.FieldByName("RDB$SEGMENT_LENGTH").AsLong();
+    }
+    std::string text;
+    try {
+        text = fieldTypeText(field, kDomainTypeOptions);
+    } catch (const EUnsupportedFieldType&) {
+        // The listing reports a type code that its table lacks as the failed lookup it is here.
+        throw EExtractError(kItemNotFound);
     }
 
     // Array bounds belong right after the type and its length: the server refuses them after a
@@ -445,20 +367,16 @@ std::string TIBExtract::GetCharacterSets(int16_t CharSetId, int16_t Collation, b
         const std::string collationName = data::trim(query->FieldByName("RDB$COLLATION_NAME").AsString());
         const std::string defaultCollation =
             data::trim(query->FieldByName("RDB$DEFAULT_COLLATE_NAME").AsString());
-        if (collationName != defaultCollation) {
-            if (CollateOnly || CharSetId == m_defaultCharSet) {
-                return kCollate + collationName;
-            }
-            return kCharacterSet + charSetName + kCollate + collationName;
-        }
-        return CollateOnly ? std::string() : kCharacterSet + charSetName;
+        return collationClauses({charSetName, collationName, defaultCollation}, CollateOnly,
+                                CharSetId == m_defaultCharSet);
     }
     if (CharSetId != 0) {
         const auto query = createQuery(kCharacterSetSQL);
         query->ParamByName("CHARSETID").setAsShort(CharSetId);
         query->ExecQuery();
-        if (CharSetId != m_defaultCharSet && !query->Eof()) {
-            return kCharacterSet + data::trim(query->FieldByName("RDB$CHARACTER_SET_NAME").AsString());
+        if (!query->Eof()) {
+            return characterSetClause(data::trim(query->FieldByName("RDB$CHARACTER_SET_NAME").AsString()),
+                                      CharSetId == m_defaultCharSet);
         }
     }
     return {};

@@ -5,10 +5,12 @@
 #include "data/ibdataset.h"
 #include "data/sqlconnection.h"
 #include "data/strings.h"
+#include "extract/fieldtype.h"
 #include "sync/processes.h"
 #include "sync/runframe.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -95,53 +97,40 @@ bool isZero(const data::TVariant& value) {
     return false;
 }
 
-// The declared type of the current parameter row, without the blanks around it.
-std::string declaredType(data::TIBDataSet& parameters) {
-    const std::string fieldType = data::trim(parameters.FieldByName("FIELD_TYPE").AsString());
-    const int typeCode = textAsInt(data::trim(parameters.FieldByName("RDB$FIELD_TYPE").AsString()), 0);
-    const int scale = textAsInt(data::trim(parameters.FieldByName("RDB$FIELD_SCALE").AsString()), 0);
-    const int subType = textAsInt(data::trim(parameters.FieldByName("RDB$FIELD_SUB_TYPE").AsString()), 0);
-    const int precision = textAsInt(data::trim(parameters.FieldByName("RDB$FIELD_PRECISION").AsString()), 0);
-
-    if (typeCode == 7 || typeCode == 8 || typeCode == 16) {
-        // A declared NUMERIC or DECIMAL (sub-type 1 or 2) or any scaled integer keeps its precision
-        // and scale; plain integers keep their own names.
-        if (scale != 0 || subType == 1 || subType == 2) {
-            const int storagePrecision = typeCode == 7 ? 4 : typeCode == 8 ? 9 : 18;
-            return std::string(subType == 2 ? "DECIMAL" : "NUMERIC") + "(" +
-                   std::to_string(precision > 0 ? precision : storagePrecision) + "," +
-                   std::to_string(-scale) + ")";
-        }
-        if (typeCode == 16)
-            return "BIGINT";
-        return fieldType;
+// The catalogue values of the current parameter row's field source. A precision of 0 counts as none
+// (the storage's largest is written); a field without a character length (from before character
+// lengths were kept) has its byte length. The FIELD_TYPE column of the row is not read: the type
+// is named from its code.
+extract::FieldTypeValues parameterField(data::TIBDataSet& parameters) {
+    auto number = [&](const char* column) {
+        return textAsInt(data::trim(parameters.FieldByName(column).AsString()), 0);
+    };
+    const int precision = number("RDB$FIELD_PRECISION");
+    extract::FieldTypeValues field{
+        .typeCode = number("RDB$FIELD_TYPE"),
+        .subType = number("RDB$FIELD_SUB_TYPE"),
+        .scale = number("RDB$FIELD_SCALE"),
+        .precision = precision > 0 ? std::optional<int>(precision) : std::nullopt,
+    };
+    if (field.typeCode == extract::fieldtype::kChar || field.typeCode == extract::fieldtype::kVarchar) {
+        field.length = number("RDB$FIELD_LENGTH");
+        if (!data::trim(parameters.FieldByName("RDB$CHARACTER_LENGTH").AsString()).empty())
+            field.characterLength = number("RDB$CHARACTER_LENGTH");
     }
-    if (fieldType == "VARCHAR" || fieldType == "CHAR") {
-        // The length in characters; a field without one (from before character lengths were kept)
-        // has its byte length.
-        std::string length = data::trim(parameters.FieldByName("RDB$CHARACTER_LENGTH").AsString());
-        if (length.empty())
-            length = data::trim(parameters.FieldByName("RDB$FIELD_LENGTH").AsString());
-        return fieldType + "(" + length + ")";
-    }
-    if (fieldType == "BLOB")
-        return "BLOB SUB_TYPE " + (subType == 1 ? std::string("TEXT") : std::to_string(subType));
-    return fieldType;
+    return field;
 }
 
 // The type text of the current parameter row, blank before and after: the declared type, the
 // character set when it is not the target's default, NOT NULL, a non-default collation and the
 // default clause, each only when the source has it.
 std::string parameterType(data::TIBDataSet& parameters, const std::string& targetCharacterSet) {
-    std::string type = " " + declaredType(parameters);
+    std::string type =
+        " " + extract::fieldTypeText(parameterField(parameters), extract::kParameterTypeOptions);
     const std::string characterSet = data::trim(parameters.FieldByName("CHARACTER_SET_NAME").AsString());
-    if (!characterSet.empty() && characterSet != targetCharacterSet)
-        type += " CHARACTER SET " + characterSet;
+    type += extract::characterSetClause(characterSet, characterSet == targetCharacterSet);
     if (data::trim(parameters.FieldByName("PARAMETER_NOT_NULL").AsString()) == "1")
         type += " NOT NULL";
-    const std::string collation = data::trim(parameters.FieldByName("COLLATION_NAME").AsString());
-    if (!collation.empty())
-        type += " COLLATE " + collation;
+    type += extract::collateClause(data::trim(parameters.FieldByName("COLLATION_NAME").AsString()));
     const std::string defaultClause = data::trim(parameters.FieldByName("PARAMETER_DEFAULT").AsString());
     if (!defaultClause.empty())
         type += " " + defaultClause;

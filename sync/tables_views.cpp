@@ -9,8 +9,8 @@
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
 #include "data/strings.h"
+#include "extract/fieldtype.h"
 #include "extract/ibextract.h"
-#include "sync/columntype.h"
 #include "sync/objectkinds.h"
 #include "sync/processes.h"
 #include "sync/runframe.h"
@@ -192,7 +192,7 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
         m_view.appendProcessLog(kSizeWarning + nameAsRead + kSizeWarningTable + tableAsRead);
 
     if (DESTINO->Eof()) {
-        const std::string typeText = columnTypeText({
+        const std::string typeText = extract::columnTypeText({
             .typeName = origem.FieldByName("TIPO").AsString(),
             .length = length,
             .precision = origem.FieldByName("PRECISAO").AsString(),
