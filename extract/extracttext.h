@@ -49,6 +49,14 @@ std::string upperIdentifier(const std::string& value);
 // with every inner double quote doubled, otherwise unchanged.
 std::string quoteIdentifier(int dialect, const std::string& value);
 
+// Whether the server reads the name unquoted as the very same name: an upper-case letter, then
+// upper-case letters, digits, "_" and "$", and not a reserved word.
+bool isOrdinaryName(const std::string& name);
+// The name as a dialect-3 statement carries it: as it is when ordinary, otherwise in double
+// quotes with inner double quotes doubled, so that the object keeps its exact name. Every name
+// read from a database and written into a statement goes through this rule.
+std::string sqlIdentifier(const std::string& name);
+
 // The value in single quotes with every inner single quote doubled (a string literal).
 std::string quoteString(const std::string& value);
 

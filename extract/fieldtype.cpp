@@ -1,6 +1,7 @@
 #include "extract/fieldtype.h"
 
 #include "data/strings.h"
+#include "extract/extracttext.h"
 
 #include <array>
 #include <charconv>
@@ -233,7 +234,8 @@ std::string characterSetClause(std::string_view characterSet, bool isDefaultSet)
 std::string collateClause(std::string_view collation) {
     if (collation.empty())
         return {};
-    return " COLLATE " + std::string(collation);
+    // A user collation may carry any name: written by the shared quoting rule.
+    return " COLLATE " + sqlIdentifier(std::string(collation));
 }
 
 std::string collationClauses(const CollationNames& names, bool collateOnly, bool isDefaultSet) {

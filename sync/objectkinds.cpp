@@ -160,9 +160,9 @@ const ObjectKind kIndexKind{
     .notFoundLeadIn = "Index não encontrada; ",
     .openingBanner = "-------------------------Inicio da Index--------------------------",
     .closingBanner = true,
-    // The extractor gets the name trimmed and without any blank.
+    // The extractor gets the name without its padding; blanks inside a quoted name are part of it.
     .extractType = extract::eoIndexes,
-    .extractName = NameForm::WithoutBlanks,
+    .extractName = NameForm::Trimmed,
     .rewrites = {removingAroundName(extract::kIndexHeaderHeadText, extract::kIndexHeaderTailText)},
     .statements = indexTextStatements,
     // A commit refused at the reconnect (a unique index over duplicate rows, for one) is this

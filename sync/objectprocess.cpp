@@ -15,13 +15,6 @@ std::string nameIn(NameForm form, const std::string& name) {
         return name;
     case NameForm::Trimmed:
         return data::trim(name);
-    case NameForm::WithoutBlanks: {
-        std::string out;
-        for (const char c : data::trim(name))
-            if (c != ' ')
-                out += c;
-        return out;
-    }
     }
     return name;
 }

@@ -24,9 +24,8 @@ struct ObjectRow {
 
 // How a name is written where a rule uses it.
 enum class NameForm {
-    AsRead,       // as read, padding and all
-    Trimmed,      // without the blanks (and control characters) at both ends
-    WithoutBlanks // trimmed, and every blank inside removed as well
+    AsRead, // as read, padding and all
+    Trimmed // without the blanks (and control characters) at both ends; blanks inside stay
 };
 std::string nameIn(NameForm form, const std::string& name);
 

@@ -1,6 +1,7 @@
 #pragma once
 // What the processes share: the same-name guard, the cursors of a run, the text rewrites of
 // extracted DDL, the statement cursor and the target reconnect.
+#include "extract/extracttext.h"
 #include "sync/components.h"
 #include "sync/processview.h"
 
@@ -22,12 +23,9 @@ void sameNameGuard(ProcessView& view);
 // Replaces the cursor's statement by one line and opens it.
 void openWith(data::TIBDataSet& cursor, const std::string& line);
 
-// Whether the server reads the name unquoted as the very same name: an upper-case letter, then
-// upper-case letters, digits, "_" and "$", and not a reserved word.
-bool isOrdinaryName(const std::string& name);
-// The name as a dialect-3 statement carries it: as it is when ordinary, otherwise in double
-// quotes with inner double quotes doubled, so that the object keeps its exact name.
-std::string sqlIdentifier(const std::string& name);
+// The one quoting rule for names written into statements (extract/extracttext.h).
+using extract::isOrdinaryName;
+using extract::sqlIdentifier;
 
 // A name written inside a probe's string literal, apostrophes doubled.
 std::string literalName(const std::string& name);

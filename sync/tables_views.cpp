@@ -56,6 +56,14 @@ const char* const kFlagSet = "S";
 // Texts of the view phase.
 const char* const kViewPhaseStart = "Iniciando Comparação de Views";
 
+// A table name as the table statements carry it: an ordinary name as read (with the blanks that
+// pad the catalogue column, which the server disregards), any other name quoted, so that a name
+// from the source is never read as part of the statement.
+std::string tableInStatement(const std::string& nameAsRead) {
+    const std::string trimmed = data::trim(nameAsRead);
+    return isOrdinaryName(trimmed) ? nameAsRead : sqlIdentifier(trimmed);
+}
+
 // A cursor that no grid shows: released as soon as its work is done.
 std::unique_ptr<data::TIBDataSet> privateCursor(data::TIBDatabase& database) {
     auto cursor = std::make_unique<data::TIBDataSet>();
@@ -154,7 +162,7 @@ void TablePhase::relation(const std::string& name) {
 
 void TablePhase::placeholderTable(const std::string& name) {
     m_view.appendProcessLog(CRIATABELA);
-    const std::string create = kCreateTable + name + kPlaceholderColumn;
+    const std::string create = kCreateTable + tableInStatement(name) + kPlaceholderColumn;
     m_view.appendProcessLog(create);
     campos2(create + " ");
     COMMIT = kFlagSet;
@@ -167,7 +175,7 @@ void TablePhase::placeholderTable(const std::string& name) {
 }
 
 void TablePhase::dropPlaceholderColumn() {
-    const std::string drop = kAlterTable + m_pendingDrop + kDropInty;
+    const std::string drop = kAlterTable + tableInStatement(m_pendingDrop) + kDropInty;
     m_pendingDrop.clear();
     m_view.appendProcessLog(drop);
     campos2(drop);
@@ -179,6 +187,9 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
     const std::string nameAsRead = origem.FieldByName("NOME").AsString();
     const std::string T = data::trim(tableAsRead);
     const std::string N = data::trim(nameAsRead);
+    // The names as the statements carry them (quoted when they need it).
+    const std::string tableName = sqlIdentifier(T);
+    const std::string columnName = sqlIdentifier(N);
 
     auto DESTINO = privateCursor(m_components.IBDatabase2());
     setStatement(*DESTINO, kColumnProbe);
@@ -202,12 +213,13 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
         });
         if (data::trim(origem.FieldByName("OBRIGATORIO").AsString()) == "1")
             nullConstraint = kNotNull;
-        const std::string add = kAlterTable + T + kAdd + N + " " + typeText;
+        const std::string add = kAlterTable + tableName + kAdd + columnName + " " + typeText;
         m_view.appendProcessLog(add + "; ");
         campos2(add + " " + nullConstraint + "; ");
         if (!m_pendingDrop.empty())
             dropPlaceholderColumn();
-        const std::string position = kAlterTable + T + kAlter + N + kPosition + std::to_string(m_rank) + ";";
+        const std::string position =
+            kAlterTable + tableName + kAlter + columnName + kPosition + std::to_string(m_rank) + ";";
         m_view.appendProcessLog(position);
         campos2(position + " ");
         COMMIT = kFlagSet;

@@ -29,9 +29,7 @@ CREATE DOMAIN DM_DEPOIS AS INTEGER;
 
 CREATE TABLE CLIENTES (ID INTEGER NOT NULL, NOME VARCHAR(60), APELIDO VARCHAR(10) CHARACTER SET UTF8,
   CONSTRAINT PK_CLIENTES PRIMARY KEY (ID));
-CREATE TABLE "Pedidos Antigos" (ID INTEGER);
 CREATE INDEX IDX_CLI_EXPR ON CLIENTES COMPUTED BY (UPPER(NOME));
-CREATE INDEX "Idx Nome" ON CLIENTES (NOME);
 
 CREATE VIEW V_BASE (ID, NOME) AS SELECT ID, NOME FROM CLIENTES;
 CREATE VIEW V_A_SOBRE_BASE (ID) AS SELECT ID FROM V_BASE;
@@ -224,30 +222,6 @@ TEST_F(Limits, MultiByteColumnIsReportedEveryRun) {
         "ON C.RDB$CHARACTER_SET_ID = F.RDB$CHARACTER_SET_ID WHERE RF.RDB$FIELD_NAME = 'APELIDO'";
     EXPECT_EQ(s.source->queryValue(length), "40 UTF8");
     EXPECT_EQ(s.target->queryValue(length), "10 WIN1252");
-}
-
-// The extractor is asked for an index by its name without blanks: an index whose name holds one
-// gets an empty text and is reported missing every run.
-TEST_F(Limits, IndexNameWithABlankIsReportedEveryRun) {
-    LimitsScenario& s = limitsScenario();
-    for (const SevenClicks* run : {&s.first, &s.second})
-        EXPECT_TRUE(holds(run->logs[6],
-                          {"Index não encontrada; " + padded("Idx Nome"),
-                           "-------------------------Inicio da Index--------------------------", "", kFim}))
-            << run->logs[6];
-    EXPECT_EQ(s.target->queryValue("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'Idx Nome'"),
-              "0");
-}
-
-// Names are written unquoted into the table statements: a table whose name needs quotes fails on
-// the target, every run.
-TEST_F(Limits, TableNameNeedingQuotesFailsEveryRun) {
-    LimitsScenario& s = limitsScenario();
-    for (const SevenClicks* run : {&s.first, &s.second})
-        EXPECT_TRUE(holds(run->errorLog, {"Erro na tabela: " + padded("Pedidos Antigos")})) << run->errorLog;
-    EXPECT_EQ(s.target->queryValue(
-                  "SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = 'Pedidos Antigos'"),
-              "0");
 }
 
 // An identity column is added as an ordinary column, and its generator, which the server names
