@@ -219,6 +219,8 @@ TEST(CharacterSetRules, WriteOnlyWhatDiffersFromTheDefault) {
     EXPECT_EQ(characterSetClause("", false), "");
     EXPECT_EQ(collateClause("PT_BR"), " COLLATE PT_BR");
     EXPECT_EQ(collateClause(""), "");
+    // A user collation whose name needs quotes is written quoted, never as statement text.
+    EXPECT_EQ(collateClause("Minha \"Ordem\" --"), " COLLATE \"Minha \"\"Ordem\"\" --\"");
 
     const CollationNames other{"WIN1252", "WIN_PTBR", "WIN1252"};
     EXPECT_EQ(collationClauses(other, false, false), " CHARACTER SET WIN1252 COLLATE WIN_PTBR");
