@@ -2,6 +2,8 @@
 
 #include "app/textcodec.h"
 
+#include <algorithm>
+
 namespace vistrel::app {
 
 TDataSource::TDataSource(QObject* parent) : QAbstractTableModel(parent) {}
@@ -20,6 +22,7 @@ void TDataSource::setDataSet(data::TIBDataSet* dataSet) {
     if (m_dataSet)
         m_dataSet->addObserver(this);
     reload();
+    fetchAhead();
 }
 
 int TDataSource::rowCount(const QModelIndex& parent) const {
@@ -55,6 +58,17 @@ QVariant TDataSource::headerData(int section, Qt::Orientation orientation, int r
         return {};
     // The row indicator marks the cursor's current row.
     return section == m_currentRow ? QStringLiteral("\u25B6") : QString();
+}
+
+void TDataSource::setBufferRows(int rows) {
+    m_bufferRows = std::max(rows, 0);
+    fetchAhead();
+}
+
+void TDataSource::fetchAhead() {
+    // A cursor that is opening stands on no row yet: its first fetch is its own.
+    if (m_dataSet && m_dataSet->Active() && m_dataSet->RecNo() >= 0)
+        m_dataSet->fetchTo(m_bufferRows);
 }
 
 void TDataSource::reload() {
@@ -109,6 +123,7 @@ void TDataSource::takeFetchedRows() {
 }
 
 void TDataSource::currentRowChanged(int row) {
+    fetchAhead();
     takeFetchedRows();
     setCurrentRow(row);
 }

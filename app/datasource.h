@@ -23,6 +23,12 @@ public:
     // The cursor's current row (0-based), or -1 when there is none.
     int currentRow() const noexcept { return m_currentRow; }
 
+    // How many rows the grid can show. While the cursor stands on a row, at least that many rows
+    // are fetched, so that the grid is full; the cursor stays where it is. Fetching here raises
+    // the cursor's error.
+    int bufferRows() const noexcept { return m_bufferRows; }
+    void setBufferRows(int rows);
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -43,11 +49,14 @@ private:
     // Shows the rows the cursor has buffered beyond those shown.
     void takeFetchedRows();
     void setCurrentRow(int row);
+    // Fetches until the grid is full, when the cursor stands on a row.
+    void fetchAhead();
 
     data::TIBDataSet* m_dataSet = nullptr;
     int m_rows = 0;
     QStringList m_titles;
     int m_currentRow = -1;
+    int m_bufferRows = 0;
 };
 
 } // namespace vistrel::app

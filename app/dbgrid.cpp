@@ -4,6 +4,9 @@
 
 #include <QHeaderView>
 
+#include <algorithm>
+#include <exception>
+
 namespace vistrel::app {
 
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent) {
@@ -20,8 +23,28 @@ void TDBGrid::setDataSource(TDataSource* dataSource) {
     setModel(dataSource);
     if (m_dataSource) {
         connect(m_dataSource, &TDataSource::currentRowMoved, this, &TDBGrid::followRow);
+        updateBufferRows();
         followRow(m_dataSource->currentRow());
     }
+}
+
+void TDBGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    try {
+        updateBufferRows();
+    } catch (const std::exception&) {
+        // A fetch that fails while the window is resized is met again by the cursor's own next
+        // move, which reports it; a resize has no one to report to.
+    }
+}
+
+void TDBGrid::updateBufferRows() {
+    if (!m_dataSource)
+        return;
+    // Every row of which some part lies in the visible area counts.
+    const int rowHeight = std::max(verticalHeader()->defaultSectionSize(), 1);
+    const int height = viewport()->height();
+    m_dataSource->setBufferRows((height + rowHeight - 1) / rowHeight);
 }
 
 void TDBGrid::followRow(int row) {

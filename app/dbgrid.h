@@ -16,8 +16,13 @@ public:
     TDataSource* DataSource() const noexcept { return m_dataSource; }
     void setDataSource(TDataSource* dataSource);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void followRow(int row);
+    // Tells the data source how many rows fit in the grid.
+    void updateBufferRows();
 
     TDataSource* m_dataSource = nullptr;
 };

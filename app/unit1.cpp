@@ -5,6 +5,7 @@
 #include "app/dbgrid.h"
 #include "app/messagebox.h"
 #include "app/panel.h"
+#include "app/progressbar.h"
 #include "app/textcodec.h"
 #include "data/errors.h"
 #include "sync/guard.h"
@@ -57,6 +58,15 @@ constexpr char kStoredSourceDatabase[] = "E:\\sgbd\\fatura.fdb";
 constexpr char kStoredSourceUser[] = "user_name=SYSDBA";
 constexpr char kStoredSourcePassword[] = "password=tomen47";
 
+// The names of the two connection rows, which are also the captions of their host fields.
+constexpr char kSourceRowName[] = "Servidor";
+constexpr char kTargetRowName[] = "Cliente";
+// What a screen reader says of a status lamp and of the state its colour shows.
+constexpr char kLampName[] = "estado da conexão";
+constexpr char kLampDisconnected[] = "desconectado";
+constexpr char kLampConnecting[] = "conectando";
+constexpr char kLampConnected[] = "conectado";
+
 // Colours of the window's bands: the system hot-light colour, with bold white captions on it.
 const QColor kHotLight{0, 102, 204};
 
@@ -107,6 +117,25 @@ QLineEdit* rowEdit(const char* initial, QWidget* parent, bool password = false) 
         edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     }
     return edit;
+}
+
+constexpr int kEntryParagraph = 1;
+
+// Appends one entry as a paragraph of its own. appendPlainText writes into the first paragraph
+// while the pane holds no text, so an empty first entry is marked there: the next entry then
+// starts a paragraph of its own and the empty line stays visible.
+void appendEntry(QPlainTextEdit* pane, const QString& text) {
+    QTextDocument* document = pane->document();
+    if (document->isEmpty() && document->firstBlock().userState() == kEntryParagraph) {
+        QTextCursor cursor(document);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertBlock();
+        cursor.insertText(text);
+    } else {
+        pane->appendPlainText(text);
+    }
+    if (document->isEmpty())
+        document->firstBlock().setUserState(kEntryParagraph);
 }
 
 // Sets the flag for the lifetime of the scope.
@@ -175,9 +204,10 @@ void TForm1::createComponents() {
         lamp->setFrameShape(QFrame::Panel);
         lamp->setFrameShadow(QFrame::Raised);
         lamp->setFixedSize(25, 21);
-        lamp->setColor(kLampLime);
+        lamp->setAccessibleName(text(lampRowName(lamp)) + QStringLiteral(": ") + text(kLampName));
+        paintLamp(lamp, kLampLime);
     }
-    ProgressBar1 = new QProgressBar(Panel1);
+    ProgressBar1 = new TProgressBar(Panel1);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
@@ -201,7 +231,8 @@ void TForm1::createComponents() {
     DBGrid2->setDataSource(DataSource2);
 
     Memo1 = textPane(central);
-    Memo1->setPlainText(QString());
+    // The process log opens holding one empty line: the first entry goes on the line below it.
+    appendEntry(Memo1, QString());
     Memo3 = textPane(central);
     Memo3->hide();
     Memo2 = textPane(central);
@@ -226,7 +257,6 @@ void TForm1::createComponents() {
     Label5 = boldWhiteLabel(QStringLiteral("Fb 2.5"), Panel6);
     Label6 = boldWhiteLabel(QStringLiteral("Fb 3.0"), Panel6);
     Label7 = boldWhiteLabel(QStringLiteral("Criar. Aut"), Panel6);
-    Label7->hide();
     Button6 = boldButton("1-CRIAR GENERATOR", Panel6);
     Button9 = boldButton("2-CRIAR EXCEPTION", Panel6);
     Button10 = boldButton("3-COMPARAR DOMAINS", Panel6);
@@ -307,16 +337,23 @@ void TForm1::buildLayout() {
     rows->setContentsMargins(8, 4, 8, 4);
     rows->setHorizontalSpacing(6);
     rows->setVerticalSpacing(1);
-    const char* sourceCaptions[] = {"Servidor", "Usuário", "Senha", "Pasta do banco", "Banco de dados"};
-    const char* targetCaptions[] = {"Cliente", "Usuário", "Senha", "Pasta do banco", "Banco de dados"};
+    // The first caption of a row is the row's own name; the other four are the same in both rows.
+    const char* fieldCaptions[] = {nullptr, "Usuário", "Senha", "Pasta do banco", "Banco de dados"};
     QLineEdit* sourceEdits[] = {ip1, usuario1, senha1, banco1, xbanco};
     QLineEdit* targetEdits[] = {ip2, usuario2, senha2, banco2, xbanco2};
     const int stretch[] = {3, 2, 2, 4, 3};
+    const auto captionedEdit = [&](const char* rowName, int field, QLineEdit* edit, int gridRow) {
+        const QString caption = text(field == 0 ? rowName : fieldCaptions[field]);
+        QLabel* label = boldWhiteLabel(caption, Panel1);
+        label->setBuddy(edit);
+        // Both rows hold the same captions: a screen reader hears the row's name before them.
+        edit->setAccessibleName(field == 0 ? caption : text(rowName) + QStringLiteral(": ") + caption);
+        rows->addWidget(label, gridRow, field);
+        rows->addWidget(edit, gridRow + 1, field);
+    };
     for (int i = 0; i < 5; ++i) {
-        rows->addWidget(boldWhiteLabel(text(sourceCaptions[i]), Panel1), 0, i);
-        rows->addWidget(sourceEdits[i], 1, i);
-        rows->addWidget(boldWhiteLabel(text(targetCaptions[i]), Panel1), 2, i);
-        rows->addWidget(targetEdits[i], 3, i);
+        captionedEdit(kSourceRowName, i, sourceEdits[i], 0);
+        captionedEdit(kTargetRowName, i, targetEdits[i], 2);
         rows->setColumnStretch(i, stretch[i]);
     }
     rows->addWidget(Button1, 1, 5);
@@ -376,6 +413,9 @@ void TForm1::buildLayout() {
         {rapido, Label1}, {CheckBox1, Label5}, {CheckBox2, Label6}, {criarauto, Label7}};
     int row = 0;
     for (const auto& [box, label] : optionRows) {
+        // The boxes have no text of their own: the label beside each one names it.
+        label->setBuddy(box);
+        box->setAccessibleName(label->text());
         options->addWidget(box, row, 0);
         options->addWidget(label, row, 1);
         ++row;
@@ -532,8 +572,17 @@ void TForm1::Button8Click() {
 
 // ---- Connection panel --------------------------------------------------------------------------
 
+const char* TForm1::lampRowName(const TPanel* lamp) const {
+    return lamp == status1 ? kSourceRowName : kTargetRowName;
+}
+
 void TForm1::paintLamp(TPanel* lamp, const QColor& color) {
     lamp->setColor(color);
+    // The colour is the lamp's only content: a screen reader reads the state in words.
+    const char* state = color == kLampLime     ? kLampConnected
+                        : color == kLampYellow ? kLampConnecting
+                                               : kLampDisconnected;
+    lamp->setAccessibleDescription(text(lampRowName(lamp)) + QStringLiteral(": ") + text(state));
 }
 
 std::string TForm1::rowDatabaseName(const QLineEdit* host, const QLineEdit* folder,
@@ -660,29 +709,6 @@ void TForm1::Button11Click() {
 
 // ---- Process view ------------------------------------------------------------------------------
 
-namespace {
-
-constexpr int kEntryParagraph = 1;
-
-// Appends one entry as a paragraph of its own. appendPlainText writes into the first paragraph
-// while the pane holds no text, so an empty first entry is marked there: the next entry then
-// starts a paragraph of its own and the empty line stays visible.
-void appendEntry(QPlainTextEdit* pane, const QString& text) {
-    QTextDocument* document = pane->document();
-    if (document->isEmpty() && document->firstBlock().userState() == kEntryParagraph) {
-        QTextCursor cursor(document);
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertBlock();
-        cursor.insertText(text);
-    } else {
-        pane->appendPlainText(text);
-    }
-    if (document->isEmpty())
-        document->firstBlock().setUserState(kEntryParagraph);
-}
-
-} // namespace
-
 void TForm1::appendProcessLog(const std::string& entry) {
     appendEntry(Memo1, displayText(entry));
 }
@@ -726,11 +752,11 @@ void TForm1::setDataSource2(data::TIBDataSet* dataSet) {
 }
 
 void TForm1::setProgressMax(int max) {
-    ProgressBar1->setMaximum(max);
+    ProgressBar1->setMax(max);
 }
 
 void TForm1::setProgressPosition(int position) {
-    ProgressBar1->setValue(position);
+    ProgressBar1->setPosition(position);
 }
 
 bool TForm1::criarautoTicked() const {

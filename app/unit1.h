@@ -2,6 +2,7 @@
 // The main window: the two connection rows, the process buttons, the panes, the grids and the
 // lamps, with the components it owns (sessions, transactions, stored cursors, the extractor and
 // the direct-execution connection) and its event handlers.
+#include "app/progressbar.h"
 #include "sync/components.h"
 #include "sync/processview.h"
 
@@ -17,7 +18,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 
 namespace vistrel::app {
@@ -92,7 +92,7 @@ public:
     QPushButton* Button11 = nullptr; // 7-COMPARAR  INDICES
     QPushButton* INICIAR = nullptr;  // 4-COMPARAR TABELAS/VIEWS
 
-    QProgressBar* ProgressBar1 = nullptr;
+    TProgressBar* ProgressBar1 = nullptr;
     QPlainTextEdit* Memo1 = nullptr; // process log
     QPlainTextEdit* Memo2 = nullptr; // procedure buffer, never visible
     QPlainTextEdit* Memo3 = nullptr; // error log
@@ -112,7 +112,7 @@ public:
     QLabel* Label4 = nullptr; // "ORVEN SOFTWARE"
     QLabel* Label5 = nullptr; // "Fb 2.5"
     QLabel* Label6 = nullptr; // "Fb 3.0"
-    QLabel* Label7 = nullptr; // "Criar. Aut", hidden
+    QLabel* Label7 = nullptr; // "Criar. Aut"
 
     // Non-visual components, owned by the components object.
     sync::SyncComponents& components() { return m_components; }
@@ -192,7 +192,10 @@ private:
     void connectHandlers();
     void setStoredSettings();
 
+    // Paints a status lamp and describes its state for assistive technology.
     void paintLamp(TPanel* lamp, const QColor& color);
+    // "Servidor" for status1, "Cliente" for status2.
+    const char* lampRowName(const TPanel* lamp) const;
     // Fills the four source fields of a preset.
     void applySourcePreset(const char* host, const char* password, const char* folder, const char* file);
     // Host ":" folder separator file, as typed.

@@ -12,7 +12,9 @@
 #include "tests/support/testserver.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -59,6 +61,11 @@ std::string posixName(const ScratchDatabase& db, const std::string& fileName) {
     return db.host() + ":" + db.folder().string() + "/" + fileName;
 }
 
+// The state a screen reader reads from a status lamp.
+QString lampDescription(QWidget* lamp) {
+    return QAccessible::queryAccessibleInterface(lamp)->text(QAccessible::Description);
+}
+
 int countLines(const vistrel::data::TStringList& list, const std::string& name) {
     int n = 0;
     for (const std::string& line : list.items())
@@ -92,6 +99,7 @@ private slots:
     void panel6WithDifferentNamesStopsAfterTheSource();
     void programEndCommitsAndReportsARefusedCommit();
     void gridFollowsTheCursor();
+    void gridFetchesTheRowsItCanShow();
     void clicksDuringARunStartNothing();
 
 private:
@@ -139,6 +147,8 @@ void ConnectionTest::bothRowsConnectAndClose() {
     QVERIFY(form.SQLConnection().Connected());
     QVERIFY(form.IBDatabase2().Connected());
     QCOMPARE(form.status2->Color(), kLime);
+    QCOMPARE(lampDescription(form.status1), QStringLiteral("Servidor: conectado"));
+    QCOMPARE(lampDescription(form.status2), QStringLiteral("Cliente: conectado"));
     QCOMPARE(form.IBDatabase2().DatabaseName(), posixName(*m_target, "fatura.fdb"));
     QCOMPARE(form.SQLConnection().ConnectionName(), std::string("FBConnection"));
     QCOMPARE(form.SQLConnection().Params().Values("DataBase"), posixName(*m_target, "fatura.fdb"));
@@ -155,6 +165,8 @@ void ConnectionTest::bothRowsConnectAndClose() {
     QVERIFY(!form.IBDatabase2().Connected());
     QCOMPARE(form.status1->Color(), kRed);
     QCOMPARE(form.status2->Color(), kRed);
+    QCOMPARE(lampDescription(form.status1), QStringLiteral("Servidor: desconectado"));
+    QCOMPARE(lampDescription(form.status2), QStringLiteral("Cliente: desconectado"));
     QCOMPARE(form.IBDatabase1().Params().Count(), 0);
     QCOMPARE(form.IBDatabase2().Params().Count(), 0);
     QCOMPARE(form.IBDatabase2().DatabaseName(), posixName(*m_target, "fatura.fdb"));
@@ -438,6 +450,84 @@ void ConnectionTest::gridFollowsTheCursor() {
         form.setDataSource2(&shortLived);
     }
     QVERIFY(form.DataSource2->DataSet() == nullptr);
+}
+
+void ConnectionTest::gridFetchesTheRowsItCanShow() {
+    m_source->runSql("create table numeros (n integer);\n"
+                     "set term ^ ;\n"
+                     "execute block as declare i integer = 1; begin while (i <= 200) do begin "
+                     "insert into numeros values (:i); i = i + 1; end end^\n"
+                     "set term ; ^\n");
+    MessageRecorder recorder;
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    fillSource(form, *m_source, "fatura.fdb");
+    form.Button2->click();
+    QVERIFY(form.IBDatabase1().Connected());
+    vistrel::app::TDBGrid* grid = form.DBGrid1;
+    vistrel::app::TDataSource* source = form.DataSource1;
+    // Every row of which some part shows in the grid.
+    const auto rowsShown = [grid] {
+        const int rowHeight = grid->verticalHeader()->defaultSectionSize();
+        return (grid->viewport()->height() + rowHeight - 1) / rowHeight;
+    };
+
+    vistrel::data::TIBDataSet* cursor = form.keepCursor(std::make_unique<vistrel::data::TIBDataSet>());
+    cursor->setDatabase(&form.IBDatabase1());
+    cursor->SelectSQL().Add("select n from numeros order by n");
+    form.setDataSource1(cursor);
+    cursor->Open();
+    // Opened under the grid: the grid is full, the cursor stays on its first row.
+    const int shown = rowsShown();
+    QVERIFY2(shown > 5 && shown < 150, qPrintable(QString::number(shown)));
+    QCOMPARE(cursor->fetchedRowCount(), shown);
+    QCOMPARE(source->rowCount(), shown);
+    QCOMPARE(cursor->RecNo(), 0);
+    QVERIFY(!cursor->Eof());
+    QCOMPARE(source->data(source->index(shown - 1, 0)).toString(), QString::number(shown));
+    QCOMPARE(grid->rowAt(grid->viewport()->height() - 1), shown - 1);
+    // Walking within the rows shown fetches nothing more; a step past them fetches one row.
+    for (int i = 1; i < shown; ++i)
+        cursor->Next();
+    QCOMPARE(cursor->fetchedRowCount(), shown);
+    cursor->Next();
+    QCOMPARE(cursor->RecNo(), shown);
+    QCOMPARE(cursor->fetchedRowCount(), shown + 1);
+
+    // A cursor pointed at the grid once it is open fills the grid as well.
+    cursor->Close();
+    form.setDataSource1(nullptr);
+    cursor->Open();
+    QCOMPARE(cursor->fetchedRowCount(), 1);
+    form.setDataSource1(cursor);
+    QCOMPARE(cursor->fetchedRowCount(), shown);
+    QCOMPARE(cursor->RecNo(), 0);
+
+    // A taller grid shows more rows, and fetches them.
+    form.resize(form.width(), form.height() + 200);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(rowsShown() > shown);
+    QCOMPARE(cursor->fetchedRowCount(), rowsShown());
+    QCOMPARE(cursor->RecNo(), 0);
+
+    // Fewer rows than the grid shows: all of them, the cursor on the first, not at its end.
+    cursor->Close();
+    cursor->SelectSQL().Clear();
+    cursor->SelectSQL().Add("select n from numeros where n <= 3 order by n");
+    cursor->Open();
+    QCOMPARE(cursor->fetchedRowCount(), 3);
+    QVERIFY(cursor->allFetched());
+    QCOMPARE(cursor->RecNo(), 0);
+    QVERIFY(!cursor->Eof());
+    cursor->Next();
+    cursor->Next();
+    QVERIFY(!cursor->Eof());
+    cursor->Next();
+    QVERIFY(cursor->Eof());
+    QCOMPARE(cursor->RecNo(), 2);
+    form.setDataSource1(nullptr);
 }
 
 void ConnectionTest::clicksDuringARunStartNothing() {

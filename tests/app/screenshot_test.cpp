@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
@@ -35,6 +36,15 @@ private slots:
         for (const vistrel::app::TPanel* lamp : {form.status1, form.status2}) {
             const QPoint centre = lamp->mapTo(&form, QPoint(3, lamp->height() - 4));
             QCOMPARE(QColor(shot.pixel(centre)), QColor(255, 0, 0));
+        }
+        // The four option labels are drawn beside their boxes: bold white text on the band.
+        for (const QLabel* label : {form.Label1, form.Label5, form.Label6, form.Label7}) {
+            const QRect area(label->mapTo(&form, QPoint(0, 0)), label->size());
+            int white = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    white += QColor(shot.pixel(x, y)) == QColor(Qt::white) ? 1 : 0;
+            QVERIFY2(white >= 10, qPrintable(label->objectName()));
         }
         const QString path = qEnvironmentVariable("VISTREL_SCREENSHOT", QStringLiteral("vistrel-window.png"));
         QVERIFY(shot.save(path));

@@ -4,14 +4,17 @@
 #include "app/datasource.h"
 #include "app/dbgrid.h"
 #include "app/panel.h"
+#include "app/progressbar.h"
 #include "app/textcodec.h"
 #include "app/unit1.h"
 #include "data/detail/fbclient.h"
 #include "data/errors.h"
 #include "tests/app/messagerecorder.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -22,7 +25,9 @@
 #include <QTest>
 
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <tuple>
 
 using vistrel::app::TForm1;
 using vistrel::test::MessageRecorder;
@@ -49,6 +54,21 @@ uint32_t signatureWord() {
     return 0xECDB52C5u ^ mask;
 }
 
+// What a screen reader reads of a control: its accessible name and description.
+QString accessibleText(QWidget* widget, QAccessible::Text kind) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(kind) : QStringLiteral("<no accessible interface>");
+}
+
+// The labels of the window whose buddy is the control.
+QList<QLabel*> captionsOf(const TForm1& form, const QWidget* control) {
+    QList<QLabel*> captions;
+    for (QLabel* label : form.findChildren<QLabel*>())
+        if (label->buddy() == control)
+            captions << label;
+    return captions;
+}
+
 std::string le32(uint32_t v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
             static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
@@ -62,6 +82,11 @@ class WindowTest : public QObject {
 private slots:
     void startupNoticeBeforeTheWindowShows();
     void componentsCaptionsAndStartValues();
+    void controlsNamedForAssistiveTechnology();
+    void lampsDescribeTheirState();
+    void optionLabelsBesideTheirBoxes();
+    void processLogOpensWithOneEmptyLine();
+    void progressBarPositionStaysInItsRange();
     void lampsRedAndVersionLabel();
     void getBuildInfo_data();
     void getBuildInfo();
@@ -139,7 +164,7 @@ void WindowTest::componentsCaptionsAndStartValues() {
     };
     for (const auto& [label, caption] : labels)
         QCOMPARE(label->text(), QString::fromUtf8(caption));
-    QVERIFY(form.Label7->isHidden());
+    QVERIFY(!form.Label7->isHidden());
     QCOMPARE(form.status1->Caption(), QStringLiteral("1"));
     QCOMPARE(form.status2->Caption(), QStringLiteral("2"));
     QCOMPARE(form.Panel5->Caption(), QStringLiteral("PROCESSOS"));
@@ -189,6 +214,170 @@ void WindowTest::componentsCaptionsAndStartValues() {
     QCOMPARE(form.CAMPOS2().Database(), &form.IBDatabase2());
     QCOMPARE(form.IBExtract1().Database(), &form.IBDatabase1());
     QCOMPARE(form.IBExtract1().Transaction(), &form.IBTransaction1());
+}
+
+void WindowTest::controlsNamedForAssistiveTechnology() {
+    MessageRecorder recorder;
+    TForm1 form;
+    // Each edit is named by its caption, and the two rows apart by the row's name; the caption
+    // label is attached to its edit.
+    const std::tuple<QWidget*, const char*, const char*> controls[] = {
+        {form.ip1, "Servidor", "Servidor"},
+        {form.usuario1, "Usuário", "Servidor: Usuário"},
+        {form.senha1, "Senha", "Servidor: Senha"},
+        {form.banco1, "Pasta do banco", "Servidor: Pasta do banco"},
+        {form.xbanco, "Banco de dados", "Servidor: Banco de dados"},
+        {form.ip2, "Cliente", "Cliente"},
+        {form.usuario2, "Usuário", "Cliente: Usuário"},
+        {form.senha2, "Senha", "Cliente: Senha"},
+        {form.banco2, "Pasta do banco", "Cliente: Pasta do banco"},
+        {form.xbanco2, "Banco de dados", "Cliente: Banco de dados"},
+        {form.rapido, "Rápido", "Rápido"},
+        {form.CheckBox1, "Fb 2.5", "Fb 2.5"},
+        {form.CheckBox2, "Fb 3.0", "Fb 3.0"},
+        {form.criarauto, "Criar. Aut", "Criar. Aut"},
+    };
+    QSet<QString> names;
+    for (const auto& [control, caption, name] : controls) {
+        const QByteArray which = control->objectName().toUtf8();
+        QCOMPARE(accessibleText(control, QAccessible::Name), QString::fromUtf8(name));
+        const QList<QLabel*> captions = captionsOf(form, control);
+        QVERIFY2(captions.size() == 1, which.constData());
+        QCOMPARE(captions[0]->text(), QString::fromUtf8(caption));
+        names.insert(QString::fromUtf8(name));
+    }
+    // No two controls share a name.
+    QCOMPARE(names.size(), int(std::size(controls)));
+    // The option labels are the window's own components.
+    QCOMPARE(form.Label1->buddy(), form.rapido);
+    QCOMPARE(form.Label5->buddy(), form.CheckBox1);
+    QCOMPARE(form.Label6->buddy(), form.CheckBox2);
+    QCOMPARE(form.Label7->buddy(), form.criarauto);
+    // The masked edits do not give their text away.
+    QCOMPARE(accessibleText(form.senha1, QAccessible::Value), QStringLiteral("*****************"));
+}
+
+void WindowTest::lampsDescribeTheirState() {
+    MessageRecorder recorder;
+    TForm1 form;
+    QCOMPARE(accessibleText(form.status1, QAccessible::Name), QStringLiteral("Servidor: estado da conexão"));
+    QCOMPARE(accessibleText(form.status2, QAccessible::Name), QStringLiteral("Cliente: estado da conexão"));
+    // Red once the window is built.
+    QCOMPARE(accessibleText(form.status1, QAccessible::Description),
+             QStringLiteral("Servidor: desconectado"));
+    QCOMPARE(accessibleText(form.status2, QAccessible::Description), QStringLiteral("Cliente: desconectado"));
+
+    // An attach that fails leaves the lamp yellow: still connecting as far as the lamp tells.
+    form.ip1->setText(QStringLiteral("127.0.0.1/1"));
+    form.banco1->setText(QStringLiteral("/x"));
+    form.Button2->click();
+    QCOMPARE(lampColor(form.status1), QColor(255, 255, 0));
+    QCOMPARE(accessibleText(form.status1, QAccessible::Description), QStringLiteral("Servidor: conectando"));
+    QCOMPARE(accessibleText(form.status2, QAccessible::Description), QStringLiteral("Cliente: desconectado"));
+    // "Fechar" paints it red again.
+    form.Button1->click();
+    QCOMPARE(accessibleText(form.status1, QAccessible::Description),
+             QStringLiteral("Servidor: desconectado"));
+
+    // GetBuildInfo paints both lamps red: their descriptions follow.
+    form.Button2->click();
+    QCOMPARE(accessibleText(form.status1, QAccessible::Description), QStringLiteral("Servidor: conectando"));
+    form.GetBuildInfo("/nonexistent/program");
+    QCOMPARE(accessibleText(form.status1, QAccessible::Description),
+             QStringLiteral("Servidor: desconectado"));
+    QCOMPARE(accessibleText(form.status2, QAccessible::Description), QStringLiteral("Cliente: desconectado"));
+}
+
+void WindowTest::optionLabelsBesideTheirBoxes() {
+    MessageRecorder recorder;
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const std::pair<QCheckBox*, QLabel*> rows[] = {{form.rapido, form.Label1},
+                                                   {form.CheckBox1, form.Label5},
+                                                   {form.CheckBox2, form.Label6},
+                                                   {form.criarauto, form.Label7}};
+    int previousBottom = -1;
+    for (const auto& [box, label] : rows) {
+        const QByteArray which = label->objectName().toUtf8();
+        QVERIFY2(label->isVisible(), which.constData());
+        QCOMPARE(label->parentWidget(), form.Panel6);
+        const QRect boxArea = box->geometry();
+        const QRect labelArea = label->geometry();
+        // The labels stand in one column, right of the boxes, each on its box's line.
+        QCOMPARE(labelArea.left(), form.Label1->geometry().left());
+        QVERIFY2(labelArea.left() > boxArea.right(), which.constData());
+        QVERIFY2(labelArea.left() - boxArea.right() < 20, which.constData());
+        QVERIFY2(qAbs(labelArea.center().y() - boxArea.center().y()) <= 2, which.constData());
+        QVERIFY2(labelArea.top() > previousBottom - 2, which.constData());
+        QVERIFY2(form.Panel6->rect().contains(labelArea), which.constData());
+        QVERIFY2(labelArea.width() >= label->sizeHint().width(), which.constData());
+        previousBottom = labelArea.bottom();
+    }
+}
+
+void WindowTest::processLogOpensWithOneEmptyLine() {
+    MessageRecorder recorder;
+    TForm1 form;
+    QCOMPARE(form.Memo1->document()->blockCount(), 1);
+    QCOMPARE(form.Memo1->toPlainText(), QString());
+    // The first entry goes on the line under the empty one; the error log has no such line.
+    form.appendProcessLog("Generator Criado; G_UM");
+    form.appendErrorLog("Erro na tabela: T_UM");
+    QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("\nGenerator Criado; G_UM"));
+    QCOMPARE(form.Memo1->document()->blockCount(), 2);
+    QCOMPARE(form.Memo3->toPlainText(), QStringLiteral("Erro na tabela: T_UM"));
+    QCOMPARE(form.Memo3->document()->blockCount(), 1);
+
+    // Cleared, the log holds no line: the next entry is the first line.
+    form.clearProcessLog();
+    form.appendProcessLog("Executando Procedure....P");
+    QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("Executando Procedure....P"));
+}
+
+void WindowTest::progressBarPositionStaysInItsRange() {
+    MessageRecorder recorder;
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    vistrel::sync::ProcessView& host = form;
+    vistrel::app::TProgressBar* bar = form.ProgressBar1;
+
+    // A run of five relations ends at five.
+    host.setProgressMax(5);
+    for (int position = 1; position <= 5; ++position)
+        host.setProgressPosition(position);
+    QCOMPARE(bar->value(), 5);
+    const QImage full = bar->grab().toImage();
+
+    // The next run counts three: the position is not reset, it stays at the end of the shorter bar.
+    host.setProgressMax(3);
+    QCOMPARE(bar->maximum(), 3);
+    QCOMPARE(bar->value(), 3);
+    QCOMPARE(bar->grab().toImage(), full);
+    host.setProgressPosition(1);
+    QCOMPARE(bar->value(), 1);
+    host.setProgressMax(4);
+    QCOMPARE(bar->value(), 1);
+    host.setProgressPosition(9);
+    QCOMPARE(bar->value(), 4);
+
+    // A run of no relations: maximum 0, an empty bar, no busy indicator.
+    host.setProgressMax(1);
+    host.setProgressPosition(0);
+    const QImage empty = bar->grab().toImage();
+    QVERIFY(empty != full);
+    host.setProgressMax(0);
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 0);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(bar->grab().toImage(), empty);
+    // Coming from a full bar as well.
+    host.setProgressMax(2);
+    host.setProgressPosition(2);
+    host.setProgressMax(0);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(bar->grab().toImage(), empty);
 }
 
 void WindowTest::lampsRedAndVersionLabel() {
@@ -376,9 +565,10 @@ void WindowTest::paneEntriesDecodeAndBreakLines() {
     form.appendProcessLog("first");
     form.appendProcessLog(entry.toStdString());
     form.appendErrorLog(entry.toStdString());
-    QCOMPARE(form.Memo1->toPlainText(), (QStringList{"first"} + lines).join(QLatin1Char('\n')));
+    // The process log opens holding one empty line.
+    QCOMPARE(form.Memo1->toPlainText(), (QStringList{"", "first"} + lines).join(QLatin1Char('\n')));
     QCOMPARE(form.Memo3->toPlainText(), lines.join(QLatin1Char('\n')));
-    QCOMPARE(form.Memo1->document()->blockCount(), 1 + lines.size());
+    QCOMPARE(form.Memo1->document()->blockCount(), 2 + lines.size());
 
     form.clearProcessLog();
     QCOMPARE(form.Memo1->toPlainText(), QString());

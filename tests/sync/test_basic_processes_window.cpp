@@ -122,7 +122,9 @@ void BasicProcessesWindowTest::fiveButtonsBringTheTargetInLine() {
         QCOMPARE(messages.list, (std::vector<std::string>{"Processo concluido!", "Processo concluido!",
                                                           "Processo concluido!", "Processo finalizado!",
                                                           "Processo finalizado!"}));
+        // Under the empty line the process log opens with.
         const std::vector<std::string> expected = {
+            "",
             "Generator Criado; " + pad("G_UM"),
             "Exception não encontrada; " + pad("E_UM"),
             "-------------------------Inicio da Exceptions--------------------------",
