@@ -2,6 +2,7 @@
 // Settings the components are stored with that change nothing in this program. They are kept, in
 // this one place, so that each component still carries every setting it is stored with; the
 // component classes inherit them and nothing in the data layer reads them.
+#include <cstdint>
 #include <string>
 
 namespace vistrel::data {
@@ -37,6 +38,13 @@ struct TSQLConnectionInertSettings {
     std::string GetDriverFunc;
     // The credentials always come from Params.
     bool LoginPrompt = false;
+};
+
+// TTransactionDesc: the connection tells its transactions apart by TransactionID alone and takes
+// the isolation from IsolationLevel (xilCUSTOM is read as read committed).
+struct TTransactionDescInertFields {
+    uint32_t GlobalID = 0;
+    uint32_t CustomIsolation = 0;
 };
 
 } // namespace vistrel::data

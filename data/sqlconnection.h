@@ -19,11 +19,10 @@ enum TTransIsolationLevel : uint8_t {
     xilCUSTOM = 3,
 };
 
-struct TTransactionDesc {
+// The transaction's identity on the connection's stack and its isolation.
+struct TTransactionDesc : TTransactionDescInertFields {
     uint32_t TransactionID = 0;
-    uint32_t GlobalID = 0;
     TTransIsolationLevel IsolationLevel = xilREADCOMMITTED;
-    uint32_t CustomIsolation = 0;
 };
 
 // Fixed messages of the connection, raised as EDatabaseError.
