@@ -4,6 +4,7 @@
 
 #include "data/ibdatabase.h"
 #include "extract/extracttext.h"
+#include "sync/constraints.h"
 #include "sync/processes.h"
 #include "sync/runframe.h"
 
@@ -173,6 +174,26 @@ const ObjectKind kIndexKind{
     .completion = kProcessFinished,
 };
 
+// The constraints of the source's tables, walked keys first (sync/constraints.h): found on the
+// target by name, or by rule where the server made the name; the statement is built, never
+// extracted. A commit refused at the reconnect (duplicate keys, orphan rows) is this constraint's
+// failure like any other.
+const ObjectKind kConstraintKind{
+    .enumeration = {kConstraintEnumeration},
+    .nameField = "RDB$CONSTRAINT_NAME",
+    .relationField = "RDB$RELATION_NAME",
+    .pointDataSource1 = true,
+    .probe = {.holds = targetHoldsConstraint},
+    .notFoundLeadIn = "Constraint não encontrada; ",
+    .openingBanner = "-------------------------Inicio da Constraint--------------------------",
+    .closingBanner = true,
+    .buildDdl = constraintStatement,
+    .beforeExecution = refuseBrokenCheck,
+    .reconnect = Reconnect::UnlessRapido,
+    .failure = {.pane = Pane::ErrorLog, .line = "Não foi possivel criar a constraint: ", .namesObject = true},
+    .completion = kProcessFinished,
+};
+
 void runGeneratorProcess(SyncComponents& components, ProcessView& view) {
     runObjectProcess(components, view, kGeneratorKind);
 }
@@ -187,6 +208,9 @@ void runTriggerProcess(SyncComponents& components, ProcessView& view) {
 }
 void runIndexProcess(SyncComponents& components, ProcessView& view) {
     runObjectProcess(components, view, kIndexKind);
+}
+void runConstraintProcess(SyncComponents& components, ProcessView& view) {
+    runObjectProcess(components, view, kConstraintKind);
 }
 
 } // namespace vistrel::sync

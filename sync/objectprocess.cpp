@@ -36,7 +36,8 @@ public:
 
     void run(data::TIBDataSet& rows) {
         while (!rows.Eof()) {
-            ObjectRow row{.name = rows.FieldByName(m_kind.nameField).AsString(), .relation = {}};
+            ObjectRow row{
+                .name = rows.FieldByName(m_kind.nameField).AsString(), .relation = {}, .cursor = &rows};
             if (m_kind.relationField)
                 row.relation = rows.FieldByName(m_kind.relationField).AsString();
             if (needsStep(row))
@@ -50,6 +51,8 @@ public:
 private:
     bool needsStep(const ObjectRow& row) {
         const ObjectProbe& probe = m_kind.probe;
+        if (probe.holds)
+            return !probe.holds(m_probe, row);
         const std::string name = nameIn(probe.name, row.name);
         if (probe.parameter) {
             m_probe.SelectSQL().Clear();
@@ -96,7 +99,7 @@ private:
         if (m_kind.executor == Executor::Campos2)
             executeOnCampos2(ddl);
         else
-            releasedCursor = executeOnStatementCursor(ddl);
+            releasedCursor = executeOnStatementCursor(row, ddl);
         if (reconnects())
             m_components.targetReconnect();
     }
@@ -130,7 +133,7 @@ private:
             campos2.ExecSQL();
     }
 
-    std::unique_ptr<data::TIBDataSet> executeOnStatementCursor(const std::string& ddl) {
+    std::unique_ptr<data::TIBDataSet> executeOnStatementCursor(const ObjectRow& row, const std::string& ddl) {
         const std::string text = m_kind.padStatement ? " " + ddl + " " : ddl;
         std::unique_ptr<data::TIBDataSet> released;
         data::TIBDataSet* cursor = nullptr;
@@ -145,6 +148,8 @@ private:
             cursor = &newStatementCursor(m_components, text);
         }
         if (m_view.criarauto()) {
+            if (m_kind.beforeExecution)
+                m_kind.beforeExecution(m_components, row);
             const std::vector<std::string> statements =
                 m_kind.statements ? m_kind.statements(ddl) : std::vector<std::string>{text};
             for (const std::string& statement : statements) {

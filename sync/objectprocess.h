@@ -20,6 +20,8 @@ namespace vistrel::sync {
 struct ObjectRow {
     std::string name;
     std::string relation;
+    // The walk's cursor at this row, for a kind whose probe or DDL reads more of it.
+    data::TIBDataSet* cursor = nullptr;
 };
 
 // How a name is written where a rule uses it.
@@ -43,6 +45,10 @@ struct ObjectProbe {
     const char* parameter = nullptr;
     NameForm name = NameForm::AsRead;
     ActWhen actWhen = ActWhen::NoRow; // the step runs when the probe finds no row / a row
+    // A probe of the kind's own in place of the statement above, for an object that no single
+    // statement finds: whether the target holds it (the step runs when it does not), read with the
+    // probe cursor.
+    bool (*holds)(data::TIBDataSet& probe, const ObjectRow& row) = nullptr;
     // A probe cursor on the target is a run cursor, kept until the components go; one on the
     // source is the walk's own and goes with it.
 };
@@ -116,6 +122,9 @@ struct ObjectKind {
     bool padStatement = false; // the statement is sent with one blank before and after
     // The statements sent one by one; nullptr: the whole text as one statement.
     std::vector<std::string> (*statements)(const std::string& ddl) = nullptr;
+    // Runs before the statements are sent, only when they are ("Criar. Aut" ticked); what it
+    // throws is the object's failure.
+    void (*beforeExecution)(SyncComponents& components, const ObjectRow& row) = nullptr;
     Executor executor = Executor::StatementCursor;
     Reconnect reconnect = Reconnect::Never;
 

@@ -1,5 +1,5 @@
 #pragma once
-// The seven schema processes. Each runs to its end inside its button's click handler, works on
+// The schema processes. Each runs to its end inside its button's click handler, works on
 // the components and reports through the view; errors that a process does not catch leave it as
 // exceptions.
 #include "sync/components.h"
@@ -19,6 +19,8 @@ void runProcedureProcess(SyncComponents& components,
                          ProcessView& view);                           // 5-COMPARAR PROCEDURES (Button5Click)
 void runTriggerProcess(SyncComponents& components, ProcessView& view); // 6-COMPARAR TRIGGERS (Button7Click)
 void runIndexProcess(SyncComponents& components, ProcessView& view);   // 7-COMPARAR  INDICES (Button11Click)
+void runConstraintProcess(SyncComponents& components,
+                          ProcessView& view); // 8-COMPARAR CONSTRAINTS (Button12Click)
 
 // Gives the stored cursor ORIGEM (already bound to the source) its stored statement and
 // persistent fields.
