@@ -26,10 +26,12 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <utility>
 
 vistrel::app::TForm1* Form1 = nullptr;
@@ -261,6 +263,7 @@ void TForm1::createComponents() {
     Button9 = boldButton("2-CRIAR EXCEPTION", Panel6);
     Button10 = boldButton("3-COMPARAR DOMAINS", Panel6);
     Button11 = boldButton("7-COMPARAR  INDICES", Panel6);
+    Button12 = boldButton("8-COMPARAR CONSTRAINTS", Panel6);
     INICIAR = boldButton("4-COMPARAR TABELAS/VIEWS", Panel6);
     Button5 = boldButton("5-COMPARAR PROCEDURES", Panel6);
     Button7 = boldButton("6-COMPARAR TRIGGERS", Panel6);
@@ -301,6 +304,7 @@ void TForm1::createComponents() {
         {Button9, "Button9"},
         {Button10, "Button10"},
         {Button11, "Button11"},
+        {Button12, "Button12"},
         {INICIAR, "INICIAR"},
         {ProgressBar1, "ProgressBar1"},
         {Memo1, "Memo1"},
@@ -404,8 +408,8 @@ void TForm1::buildLayout() {
     bottom->addWidget(Panel6);
 
     auto* processes = new QHBoxLayout(Panel6);
-    processes->setContentsMargins(4, 2, 8, 2);
-    processes->setSpacing(8);
+    processes->setContentsMargins(4, 2, 2, 2);
+    processes->setSpacing(4);
     auto* options = new QGridLayout;
     options->setVerticalSpacing(0);
     options->setHorizontalSpacing(4);
@@ -422,15 +426,26 @@ void TForm1::buildLayout() {
     }
     processes->addLayout(options);
     processes->addStretch(1);
+    // Two rows of five columns. Every button is as wide as the widest caption needs in the
+    // window's font, so that no caption is cut; the second row's fifth column stays free, so that
+    // "LOG DE ERROS" still ends that row.
     auto* buttons = new QGridLayout;
-    buttons->setSpacing(4);
-    QPushButton* firstRow[] = {Button6, Button9, Button10, Button11};
+    buttons->setSpacing(2);
+    QPushButton* firstRow[] = {Button6, Button9, Button10, Button11, Button12};
     QPushButton* secondRow[] = {INICIAR, Button5, Button7, Button8};
-    for (int i = 0; i < 4; ++i) {
-        firstRow[i]->setFixedWidth(200);
-        secondRow[i]->setFixedWidth(200);
-        buttons->addWidget(firstRow[i], 0, i);
-        buttons->addWidget(secondRow[i], 1, i);
+    int buttonWidth = 0;
+    for (const auto& buttonRow : {std::span<QPushButton*>(firstRow), std::span<QPushButton*>(secondRow)})
+        for (QPushButton* button : buttonRow)
+            buttonWidth = std::max(buttonWidth, button->sizeHint().width());
+    int column = 0;
+    for (QPushButton* button : firstRow) {
+        button->setFixedWidth(buttonWidth);
+        buttons->addWidget(button, 0, column++);
+    }
+    column = 0;
+    for (QPushButton* button : secondRow) {
+        button->setFixedWidth(buttonWidth);
+        buttons->addWidget(button, 1, column++);
     }
     processes->addLayout(buttons);
     outer->addWidget(Panel2);
@@ -457,6 +472,7 @@ void TForm1::connectHandlers() {
     bind(Button5, HandlerKind::Exclusive, &TForm1::Button5Click);
     bind(Button7, HandlerKind::Exclusive, &TForm1::Button7Click);
     bind(Button11, HandlerKind::Exclusive, &TForm1::Button11Click);
+    bind(Button12, HandlerKind::Exclusive, &TForm1::Button12Click);
     connect(Panel6, &TPanel::clicked, this,
             [this] { runGuarded(HandlerKind::Exclusive, &TForm1::Panel6Click); });
 }
@@ -705,6 +721,9 @@ void TForm1::Button7Click() {
 }
 void TForm1::Button11Click() {
     sync::runIndexProcess(m_components, *this);
+}
+void TForm1::Button12Click() {
+    sync::runConstraintProcess(m_components, *this);
 }
 
 // ---- Process view ------------------------------------------------------------------------------

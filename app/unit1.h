@@ -90,6 +90,7 @@ public:
     QPushButton* Button9 = nullptr;  // 2-CRIAR EXCEPTION
     QPushButton* Button10 = nullptr; // 3-COMPARAR DOMAINS
     QPushButton* Button11 = nullptr; // 7-COMPARAR  INDICES
+    QPushButton* Button12 = nullptr; // 8-COMPARAR CONSTRAINTS
     QPushButton* INICIAR = nullptr;  // 4-COMPARAR TABELAS/VIEWS
 
     TProgressBar* ProgressBar1 = nullptr;
@@ -149,6 +150,7 @@ public:
     void Button5Click();
     void Button7Click();
     void Button11Click();
+    void Button12Click();
 
     // Whether a process or connection handler is running (it may let the event loop run).
     bool handlerRunning() const noexcept { return m_running; }

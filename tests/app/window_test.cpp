@@ -9,11 +9,13 @@
 #include "app/unit1.h"
 #include "data/detail/fbclient.h"
 #include "data/errors.h"
+#include "sync/guard.h"
 #include "tests/app/messagerecorder.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -104,6 +107,8 @@ private slots:
     void closeDuringARunWaitsForItsEnd();
     void errorOfAHandlerIsShownAndWindowStaysUsable();
     void panel6ClickOnlyOnFreeArea();
+    void processButtonsInTwoRowsOfFiveColumns();
+    void constraintButtonKeepsTheSameNameGuard();
     void missingClientLibraryFailsTheBuild();
 };
 
@@ -138,6 +143,7 @@ void WindowTest::componentsCaptionsAndStartValues() {
         {form.Button9, "2-CRIAR EXCEPTION"},
         {form.Button10, "3-COMPARAR DOMAINS"},
         {form.Button11, "7-COMPARAR  INDICES"},
+        {form.Button12, "8-COMPARAR CONSTRAINTS"},
         {form.INICIAR, "4-COMPARAR TABELAS/VIEWS"},
         {form.Button5, "5-COMPARAR PROCEDURES"},
         {form.Button7, "6-COMPARAR TRIGGERS"},
@@ -624,9 +630,10 @@ void WindowTest::noHandlerRunsInsideARun() {
             return;
         clickedDuringRun = true;
         QVERIFY(form.handlerRunning());
-        form.Button3->click(); // target connect: must not start
-        form.Button6->click(); // a process: must not start
-        form.Button8->click(); // swapping the logs is no run: it works
+        form.Button3->click();  // target connect: must not start
+        form.Button6->click();  // a process: must not start
+        form.Button12->click(); // nor the constraint process
+        form.Button8->click();  // swapping the logs is no run: it works
     };
     recorder.messages.clear();
     const int storedConnectionLines = form.SQLConnection().Params().Count();
@@ -722,6 +729,69 @@ void WindowTest::panel6ClickOnlyOnFreeArea() {
     QCOMPARE(form.SQLConnection().Params().Values("DataBase"), std::string("database.fdb"));
     QCOMPARE(form.Panel6->cursor().shape(), Qt::ForbiddenCursor);
     QCOMPARE(form.Button6->cursor().shape(), Qt::ArrowCursor);
+}
+
+void WindowTest::processButtonsInTwoRowsOfFiveColumns() {
+    MessageRecorder recorder;
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // The window keeps its designed size.
+    QCOMPARE(form.size(), QSize(1276, 693));
+    QCOMPARE(form.Button12->objectName(), QStringLiteral("Button12"));
+    QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("Button12")), form.Button12);
+
+    const std::vector<QPushButton*> firstRow = {form.Button6, form.Button9, form.Button10, form.Button11,
+                                                form.Button12};
+    const std::vector<QPushButton*> secondRow = {form.INICIAR, form.Button5, form.Button7, form.Button8};
+    const QRect panel = form.Panel6->rect();
+    const QSize size = form.Button6->size();
+    for (const auto* row : {&firstRow, &secondRow}) {
+        for (size_t i = 0; i < row->size(); ++i) {
+            QPushButton* button = (*row)[i];
+            const QString caption = button->text();
+            QCOMPARE(button->parentWidget(), form.Panel6);
+            QVERIFY2(button->isVisible(), qPrintable(caption));
+            QVERIFY2(button->font().bold(), qPrintable(caption));
+            // One common size, the whole button inside the panel, the whole caption inside the
+            // button: what the style needs to show the caption fits the button.
+            QCOMPARE(button->size(), size);
+            QVERIFY2(panel.contains(button->geometry()), qPrintable(caption));
+            QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(caption));
+            QVERIFY2(QFontMetrics(button->font()).horizontalAdvance(caption) < button->width(),
+                     qPrintable(caption));
+            // Left to right in the stated order, one row each, the rows in the same columns.
+            QCOMPARE(button->y(), (*row)[0]->y());
+            if (i > 0) {
+                QVERIFY2(button->x() > (*row)[i - 1]->geometry().right(), qPrintable(caption));
+            }
+            QCOMPARE(button->x(), firstRow[i]->x());
+        }
+    }
+    QVERIFY(form.INICIAR->y() > form.Button6->geometry().bottom());
+    // The new button ends the first row; "LOG DE ERROS" still ends the second.
+    for (QPushButton* button : firstRow)
+        QVERIFY(button == form.Button12 || button->x() < form.Button12->x());
+    for (QPushButton* button : secondRow)
+        QVERIFY(button == form.Button8 || button->x() < form.Button8->x());
+    // The check boxes stay at the panel's left, clear of the buttons, with room for every label.
+    int widestLabel = 0;
+    for (QLabel* label : {form.Label1, form.Label5, form.Label6, form.Label7})
+        widestLabel = std::max(widestLabel, label->sizeHint().width());
+    QVERIFY(form.Label1->x() + widestLabel < form.Button6->x());
+    QVERIFY(form.criarauto->geometry().right() < form.Label1->x());
+}
+
+void WindowTest::constraintButtonKeepsTheSameNameGuard() {
+    MessageRecorder recorder;
+    TForm1 form;
+    recorder.messages.clear();
+    form.xbanco2->setText(QStringLiteral("outro.fdb"));
+    form.Button12->click();
+    QCOMPARE(recorder.messages, std::vector<std::string>{std::string(vistrel::sync::kSameNameGuardMessage)});
+    QCOMPARE(form.Memo1->toPlainText(), QString());
+    QVERIFY(form.DataSource1->DataSet() == nullptr);
+    QVERIFY(!form.handlerRunning());
 }
 
 void WindowTest::missingClientLibraryFailsTheBuild() {
