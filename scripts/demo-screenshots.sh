@@ -26,8 +26,8 @@ readonly SOURCE_CONNECT="1197 43" # Button2, "Conectar" of the source row
 readonly TARGET_CONNECT="1197 95" # Button3, "Conectar" of the target row
 readonly SOURCE_LAMP="1248 38"    # status1, left of its caption
 readonly TARGET_LAMP="1248 90"    # status2, left of its caption
-readonly TABLES_BUTTON="555 672"  # INICIAR, "4-COMPARAR TABELAS/VIEWS"
-readonly ERRORLOG_BUTTON="1167 672" # Button8, "LOG DE ERROS"
+readonly TABLES_BUTTON="401 672"  # INICIAR, "4-COMPARAR TABELAS/VIEWS"
+readonly ERRORLOG_BUTTON="983 672" # Button8, "LOG DE ERROS"
 
 # The demo databases, as the window's presets reach them (see scripts/demo.sh).
 readonly SRC_DB='127.0.0.1:F:\sgbd\dep25\fatura.fdb'

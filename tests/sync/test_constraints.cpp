@@ -260,6 +260,24 @@ INSERT INTO NUMEROS (N) VALUES (7);
     EXPECT_EQ(db.target.queryValue("SELECT COUNT(*) FROM NUMEROS"), "2");
 }
 
+// A key over a column the target holds without NOT NULL cannot be created; the foreign keys that
+// reference it fail with it, and the rest is created.
+TEST(ConstraintProcessTarget, KeyTheTargetCannotHoldFailsWithTheForeignKeysOnIt) {
+    std::string tables = kTables;
+    const std::string notNullId = "CREATE TABLE PAI (ID INTEGER NOT NULL,";
+    tables.replace(tables.find(notNullId), notNullId.size(), "CREATE TABLE PAI (ID INTEGER,");
+    DatabasePair db(source(), tables);
+    db.host().run(sync::runConstraintProcess);
+    const std::vector<Expected> walk = expectedWalk(db.source);
+    EXPECT_EQ(db.host().processLog, blocks(walk));
+    EXPECT_EQ(db.host().errorLog,
+              (std::vector<std::string>{kFailed + padded(serverName(db.source, "PAI", "PRIMARY KEY")),
+                                        kFailed + padded("FK_SD"), kFailed + padded("FK_SN"),
+                                        kFailed + padded(serverName(db.source, "FILHO", "FOREIGN KEY"))}));
+    EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
+    EXPECT_EQ(constraintRows(db.target).size(), walk.size() - 4);
+}
+
 // Once process 8 has created them, the indexes behind the constraints exist on the target under
 // the source's names, and the index process finds them.
 TEST(ConstraintProcessTarget, IndexProcessFindsTheConstraintIndexesAfterwards) {
