@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ struct DdlCase {
     ConstraintDefinition constraint;
     const char* ddl;
 };
+
+// Cases are named by their label, in test names and in failure messages.
+void PrintTo(const DdlCase& c, std::ostream* out) {
+    *out << c.label;
+}
 
 class ConstraintDdl : public ::testing::TestWithParam<DdlCase> {};
 
