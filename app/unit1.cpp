@@ -10,6 +10,7 @@
 #include "data/errors.h"
 #include "sync/guard.h"
 #include "sync/processes.h"
+#include "sync/runframe.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -611,9 +612,14 @@ std::string TForm1::rowDatabaseName(const QLineEdit* host, const QLineEdit* fold
 }
 
 void TForm1::connectGuard(data::TIBDatabase& session, TPanel* lamp) {
-    if (sync::sameDatabaseFileName(sourceFileName(), targetFileName()))
+    const char* refusal = nullptr;
+    if (!sync::sameDatabaseFileName(sourceFileName(), targetFileName()))
+        refusal = sync::kSameNameGuardMessage;
+    else if (sync::sameDatabase(m_components))
+        refusal = sync::kSameDatabaseMessage;
+    if (!refusal)
         return;
-    showMessage(sync::kSameNameGuardMessage);
+    showMessage(refusal);
     session.setConnected(false);
     paintLamp(lamp, kLampRed);
     throw data::EAbort();

@@ -202,8 +202,8 @@ private:
     void applySourcePreset(const char* host, const char* password, const char* folder, const char* file);
     // Host ":" folder separator file, as typed.
     std::string rowDatabaseName(const QLineEdit* host, const QLineEdit* folder, const QLineEdit* file) const;
-    // Same-name guard after an attach: on different file names shows the warning, detaches the
-    // session, paints the lamp red and aborts silently.
+    // Guards after an attach: on different file names, or when both rows reach one database,
+    // shows the warning, detaches the session, paints the lamp red and aborts silently.
     void connectGuard(data::TIBDatabase& session, TPanel* lamp);
 
     // The sessions, stored components and run cursors, alive until the window is destroyed.

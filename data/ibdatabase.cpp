@@ -252,6 +252,32 @@ int TIBDatabase::infoItem(unsigned char item, int missing) {
     return missing;
 }
 
+std::string TIBDatabase::databaseIdentity() {
+    checkAttached();
+    const char items[] = {static_cast<char>(isc_info_db_id), static_cast<char>(isc_info_creation_date),
+                          static_cast<char>(isc_info_end)};
+    char buffer[2048] = {};
+    ISC_STATUS_ARRAY status{};
+    if (api().database_info(status, m_attachment->ptr(), sizeof items, items, sizeof buffer, buffer))
+        raiseStatus(status, true);
+    std::string identity;
+    const char* p = buffer;
+    const char* const end = buffer + sizeof buffer;
+    while (p + 3 <= end && *p != isc_info_end && *p != isc_info_truncated) {
+        const unsigned char code = static_cast<unsigned char>(*p++);
+        const auto len = static_cast<size_t>(api().vax_integer(p, 2));
+        p += 2;
+        if (p + len > end)
+            break;
+        if (code == isc_info_db_id || code == isc_info_creation_date) {
+            identity += static_cast<char>(code);
+            identity.append(p, len);
+        }
+        p += len;
+    }
+    return identity;
+}
+
 int TIBDatabase::dbSQLDialect() {
     return infoItem(isc_info_db_sql_dialect, 1);
 }

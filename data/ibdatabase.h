@@ -87,6 +87,11 @@ public:
     // Database information requests (attached sessions only).
     int dbSQLDialect();
     int odsMajorVersion();
+    // What the server says identifies the attached database: the database file as the server
+    // resolved it (aliases and other spellings of the path give the same text), the server's
+    // site name and the database's creation time, as one byte string. Two sessions attached to
+    // the same database give the same identity.
+    std::string databaseIdentity();
 
     // Stored start-up state: remember being stored as connected, then attach in Loaded(),
     // swallowing any failure.

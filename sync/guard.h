@@ -11,6 +11,10 @@ namespace vistrel::sync {
 inline constexpr char kSameNameGuardMessage[] =
     "Atenção \r É impossivel fazer uma comparação com bancos diferentes, por favor verifique as conexões!";
 
+// Shown when both rows reach one and the same database: nothing is run then.
+inline constexpr char kSameDatabaseMessage[] = "Atenção \r É impossivel fazer uma comparação de um banco com "
+                                               "ele mesmo, por favor verifique as conexões!";
+
 // Whether the two file names are the same once every character up to the blank is trimmed from
 // both ends of each; letter case counts.
 inline bool sameDatabaseFileName(const std::string& source, const std::string& target) {

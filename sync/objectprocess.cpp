@@ -213,7 +213,7 @@ void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind
 }
 
 void runObjectProcess(SyncComponents& components, ProcessView& view, const ObjectKind& kind) {
-    sameNameGuard(view);
+    runGuards(components, view);
     data::TIBDataSet& rows = components.newSourceCursor(); // TABELAS
     ProbeCursor probe(components, kind.probe.on);
     if (kind.pointDataSource1)

@@ -201,7 +201,7 @@ void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataS
 
 void runProcedureProcess(SyncComponents& components, ProcessView& view) {
     view.clearProcessLog();
-    sameNameGuard(view);
+    runGuards(components, view);
 
     data::TIBDataSet& TABELAS = components.newSourceCursor();
     data::TIBDataSet& TABELAS2 = components.newSourceCursor();

@@ -26,6 +26,23 @@ void sameNameGuard(ProcessView& view) {
     }
 }
 
+bool sameDatabase(SyncComponents& components) {
+    data::TIBDatabase& source = components.IBDatabase1();
+    data::TIBDatabase& target = components.IBDatabase2();
+    return source.Connected() && target.Connected() && source.databaseIdentity() == target.databaseIdentity();
+}
+
+void runGuards(SyncComponents& components, ProcessView& view) {
+    sameNameGuard(view);
+    for (data::TIBDatabase* session : {&components.IBDatabase1(), &components.IBDatabase2()})
+        if (!session->Connected())
+            session->setConnected(true);
+    if (sameDatabase(components)) {
+        view.showMessage(kSameDatabaseMessage);
+        throw data::EAbort();
+    }
+}
+
 void openWith(data::TIBDataSet& cursor, const std::string& line) {
     cursor.SelectSQL().Clear();
     cursor.SelectSQL().Add(line);

@@ -20,6 +20,15 @@ extern const char* const kProcessFinished;  // "Processo finalizado!"
 // guard message and ends the handler with a silent abort (data::EAbort).
 void sameNameGuard(ProcessView& view);
 
+// Whether both sessions are attached to one and the same database, as their server tells it
+// (another spelling of the path, another name of the host or an alias changes nothing).
+bool sameDatabase(SyncComponents& components);
+
+// What every run checks before it starts: the same-name guard, then the same-database guard. Both
+// sessions are attached for the second (as the run's first cursors would attach them); when
+// they reach one database, its message is shown and the run ends silently, nothing written.
+void runGuards(SyncComponents& components, ProcessView& view);
+
 // Replaces the cursor's statement by one line and opens it.
 void openWith(data::TIBDataSet& cursor, const std::string& line);
 

@@ -261,7 +261,7 @@ void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& 
 } // namespace
 
 void runTableViewProcess(SyncComponents& components, ProcessView& view) {
-    sameNameGuard(view);
+    runGuards(components, view);
     data::TIBDataSet& META = components.newSourceCursor();
     view.setDataSource1(&META);
     META.SelectSQL().Clear();

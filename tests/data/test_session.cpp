@@ -4,8 +4,14 @@
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
 #include "tests/support/scratchdatabase.h"
+#include "tests/support/testserver.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
 
 using namespace vistrel::data;
 using vistrel::test::ScratchDatabase;
@@ -243,3 +249,54 @@ TEST(Session, MissingClientLibraryNamesTheFile) {
 }
 
 } // namespace
+
+namespace {
+
+// A session on the database named `name`, attached.
+std::unique_ptr<TIBDatabase> attachedTo(const std::string& name) {
+    auto db = std::make_unique<TIBDatabase>();
+    db->setServerType("IBServer");
+    db->setDatabaseName(name);
+    const vistrel::test::TestServer& server = vistrel::test::TestServer::instance();
+    db->Params().Add("user_name=" + server.user());
+    db->Params().Add("password=" + server.password());
+    db->setConnected(true);
+    return db;
+}
+
+} // namespace
+
+// The server's own view of the attachment decides: other spellings of the path, another name of
+// the host and an alias give the same identity; another database, even of the same file name in
+// another folder, does not.
+TEST(Session, DatabaseIdentityIsTheServersViewOfTheAttachment) {
+    ScratchDatabase a("identidade", "fatura.fdb");
+    ScratchDatabase b("identidade", "fatura.fdb");
+    const vistrel::test::TestServer& server = vistrel::test::TestServer::instance();
+    const std::filesystem::path file = a.path();
+    const std::string port = std::to_string(server.port());
+
+    // An alias for a's file in the server's alias list, read again at each attach.
+    const std::filesystem::path aliases = server.serverFolder() / "conf" / "databases.conf";
+    ASSERT_TRUE(std::filesystem::exists(aliases)) << aliases;
+    {
+        std::ofstream out(aliases, std::ios::app);
+        out << "vistrel_identidade_" << port << " = " << file.string() << "\n";
+    }
+
+    const std::string identity = attachedTo(a.connectionString())->databaseIdentity();
+    EXPECT_FALSE(identity.empty());
+    const std::string spellings[] = {
+        "localhost/" + port + ":" + (file.parent_path() / "." / file.filename()).string(),
+        "127.0.0.1/" + port + ":" +
+            (file.parent_path() / ".." / file.parent_path().filename() / file.filename()).string(),
+        "127.0.0.1/" + port + ":vistrel_identidade_" + port,
+    };
+    for (const std::string& name : spellings) {
+        SCOPED_TRACE(name);
+        auto session = attachedTo(name);
+        EXPECT_EQ(session->databaseIdentity(), identity);
+        session->setConnected(false);
+    }
+    EXPECT_NE(attachedTo(b.connectionString())->databaseIdentity(), identity);
+}
