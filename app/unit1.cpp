@@ -615,7 +615,7 @@ void TForm1::connectGuard(data::TIBDatabase& session, TPanel* lamp) {
     const char* refusal = nullptr;
     if (!sync::sameDatabaseFileName(sourceFileName(), targetFileName()))
         refusal = sync::kSameNameGuardMessage;
-    else if (sync::sameDatabase(m_components))
+    else if (sync::reachesSameDatabase(session, &session == &IBDatabase1() ? IBDatabase2() : IBDatabase1()))
         refusal = sync::kSameDatabaseMessage;
     if (!refusal)
         return;

@@ -9,6 +9,7 @@
 #include "extract/extracttext.h"
 
 #include <algorithm>
+#include <exception>
 #include <iterator>
 #include <memory>
 #include <string_view>
@@ -30,6 +31,17 @@ bool sameDatabase(SyncComponents& components) {
     data::TIBDatabase& source = components.IBDatabase1();
     data::TIBDatabase& target = components.IBDatabase2();
     return source.Connected() && target.Connected() && source.databaseIdentity() == target.databaseIdentity();
+}
+
+bool reachesSameDatabase(data::TIBDatabase& session, data::TIBDatabase& other) {
+    if (!session.Connected() || !other.Connected())
+        return false;
+    const std::string identity = session.databaseIdentity();
+    try {
+        return other.databaseIdentity() == identity;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 void runGuards(SyncComponents& components, ProcessView& view) {

@@ -24,6 +24,10 @@ void sameNameGuard(ProcessView& view);
 // (another spelling of the path, another name of the host or an alias changes nothing).
 bool sameDatabase(SyncComponents& components);
 
+// After `session` attached: whether `other`, when attached, reaches the same database. An other
+// session that cannot answer (its server lost) does not count; `session`'s own errors leave.
+bool reachesSameDatabase(data::TIBDatabase& session, data::TIBDatabase& other);
+
 // What every run checks before it starts: the same-name guard, then the same-database guard. Both
 // sessions are attached for the second (as the run's first cursors would attach them); when
 // they reach one database, its message is shown and the run ends silently, nothing written.
