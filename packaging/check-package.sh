@@ -29,15 +29,6 @@ for tool in apt-get Xvfb xwininfo xdotool import; do
 done
 mkdir -p "$OUT"
 
-display=""
-for n in $(seq 150 199); do
-    if [[ ! -e "/tmp/.X$n-lock" && ! -e "/tmp/.X11-unix/X$n" ]]; then
-        display=":$n"
-        break
-    fi
-done
-[[ -n "$display" ]] || die "no free X display number between :150 and :199"
-
 xvfb_pid=""
 app_pid=""
 installed=""
@@ -63,14 +54,9 @@ installed=1
 [[ -f /usr/share/applications/vistrel.desktop ]] || die "the package installed no menu entry"
 [[ -f /usr/share/icons/hicolor/scalable/apps/vistrel.svg ]] || die "the package installed no icon"
 
-Xvfb "$display" -screen 0 1400x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-for _ in $(seq 1 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start on $display"
-    sleep 0.1
-done
+# shellcheck source=scripts/xvfb.sh
+source "$ROOT/scripts/xvfb.sh"
+start_xvfb "$OUT/xvfb.log" || die "no virtual X display to show the window on"
 
 QT_QPA_PLATFORM=xcb /usr/bin/vistrel >"$OUT/vistrel-package.log" 2>&1 &
 app_pid=$!
@@ -78,7 +64,8 @@ app_pid=$!
 # The start-up notice comes first; Enter answers it and the main window follows.
 notice=""
 for _ in $(seq 1 100); do
-    notice="$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | head -n 1 || true)"
+    notice="$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null || true)"
+    notice="${notice%%$'\n'*}"
     [[ -n "$notice" ]] && break
     kill -0 "$app_pid" 2>/dev/null || die "/usr/bin/vistrel ended before showing anything (see $OUT/vistrel-package.log)"
     sleep 0.1

@@ -78,14 +78,6 @@ tgt_count="$(relation_count "$TGT_USER" "$TGT_PASSWORD" "$TGT_DB")"
     die "the demo databases do not answer (source: '$src_count', target: '$tgt_count')"
 
 # 2. A virtual display and the program on it.
-display=""
-for n in $(seq 90 140); do
-    if [[ ! -e "/tmp/.X$n-lock" && ! -e "/tmp/.X11-unix/X$n" ]]; then
-        display=":$n"
-        break
-    fi
-done
-[[ -n "$display" ]] || die "no free X display number between :90 and :140"
 
 xvfb_pid=""
 app_pid=""
@@ -104,15 +96,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1400x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+# shellcheck source=scripts/xvfb.sh
+source "$ROOT/scripts/xvfb.sh"
+start_xvfb "$OUT/xvfb.log" || die "no virtual X display to show the window on"
 disown "$xvfb_pid"
-export DISPLAY="$display"
-for _ in $(seq 1 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start on $display"
-    sleep 0.1
-done
 DISPLAY_UP=1
 
 QT_QPA_PLATFORM=xcb "$EXE" >"$OUT/vistrel.log" 2>&1 &
@@ -127,7 +114,8 @@ alive() {
 # The start-up notice comes first: answer it with Enter.
 notice=""
 for _ in $(seq 1 100); do
-    notice="$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | head -n 1 || true)"
+    notice="$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null || true)"
+    notice="${notice%%$'\n'*}"
     [[ -n "$notice" ]] && break
     alive "before showing anything"
     sleep 0.1

@@ -64,7 +64,8 @@ listener_pid() {
     inode="$(awk -v port="$(printf '%04X' "$PORT")" \
         '$4 == "0A" && substr($2, index($2, ":") + 1) == port { print $10; exit }' /proc/net/tcp /proc/net/tcp6)"
     [[ -n "$inode" ]] || return 1
-    fd="$(find /proc/[0-9]*/fd -maxdepth 1 -lname "socket:\[$inode\]" 2>/dev/null | head -n 1)"
+    fd="$(find /proc/[0-9]*/fd -maxdepth 1 -lname "socket:\[$inode\]" 2>/dev/null || true)"
+    fd="${fd%%$'\n'*}"
     [[ -n "$fd" ]] || return 1
     pid="${fd#/proc/}"
     echo "${pid%%/*}"
@@ -134,7 +135,8 @@ elif port_accepts "$PORT"; then
     if [[ -n "$pid" ]]; then
         [[ "$(readlink "/proc/$pid/exe" 2>/dev/null)" == "$FB_SERVER" ]] ||
             die "port $PORT is taken by $(readlink "/proc/$pid/exe" 2>/dev/null || echo "process $pid"), not by the Firebird server"
-        own_root="$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^FIREBIRD=//p' | head -n 1)"
+        own_root="$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^FIREBIRD=//p' || true)"
+        own_root="${own_root%%$'\n'*}"
         [[ -z "$own_root" ]] || conf_dir="$own_root"
         say "using the Firebird server already listening on port $PORT (pid $pid, configuration in $conf_dir)"
     else
@@ -144,7 +146,8 @@ else
     # The system server with its own configuration folder (scripts/fbserver.sh): bound to
     # 127.0.0.1 whatever "localhost" resolves to, and nothing under /etc is changed. Its
     # SYSDBA password is the system one when /etc/firebird/3.0/SYSDBA.password gives it.
-    password="$(sed -n 's/^ISC_PASSWORD="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' "$FB_ETC/SYSDBA.password" 2>/dev/null | head -n 1 || true)"
+    password="$(sed -n 's/^ISC_PASSWORD="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' "$FB_ETC/SYSDBA.password" 2>/dev/null || true)"
+    password="${password%%$'\n'*}"
     [[ -n "$password" && "$password" != *"'"* ]] || password="masterkey"
     say "starting $FB_SERVER on 127.0.0.1 port $PORT (server folder $SERVER_DIR)"
     bash "$ROOT/scripts/fbserver.sh" start "$SERVER_DIR" --port "$PORT" --password "$password" >/dev/null ||

@@ -62,11 +62,15 @@ is_our_server() {
     local pid="$1" conf="$2"
     [[ -n "$pid" && -d "/proc/$pid" ]] || return 1
     [[ "$(readlink "/proc/$pid/exe" 2>/dev/null || true)" == "$FB_SERVER" ]] || return 1
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "FIREBIRD=$conf"
+    local environ
+    environ="$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null)" || return 1
+    [[ $'\n'"$environ"$'\n' == *$'\n'"FIREBIRD=$conf"$'\n'* ]]
 }
 
 read_env_value() { # file key
-    sed -n "s/^$2=//p" "$1" | head -n 1
+    local values
+    values="$(sed -n "s/^$2=//p" "$1")"
+    echo "${values%%$'\n'*}"
 }
 
 random_password() {

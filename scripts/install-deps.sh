@@ -56,5 +56,7 @@ done
 [[ -x /usr/sbin/firebird ]] || die "/usr/sbin/firebird is missing after the install"
 [[ -f /usr/include/ibase.h ]] || die "/usr/include/ibase.h is missing after the install"
 [[ -f /usr/share/firebird/3.0/security.sql ]] || die "/usr/share/firebird/3.0/security.sql is missing"
-ldconfig -p | grep -q 'libfbclient\.so\.2' || die "libfbclient.so.2 is not known to the dynamic linker"
+# The cache is read whole into a variable: "ldconfig -p | grep -q" dies of SIGPIPE under pipefail.
+linker_cache="$(ldconfig -p)" || die "ldconfig -p failed"
+[[ "$linker_cache" == *libfbclient.so.2* ]] || die "libfbclient.so.2 is not known to the dynamic linker"
 echo "$ME: done"

@@ -28,7 +28,9 @@ cmake --build "$BUILD" -j2 || die "building $BUILD failed"
 rm -f "$BUILD"/vistrel_*.deb
 (cd "$BUILD" && cpack -G DEB) || die "cpack failed"
 
-deb="$(ls "$BUILD"/vistrel_*.deb 2>/dev/null | head -n 1)"
+debs=("$BUILD"/vistrel_*.deb)
+deb="${debs[0]}"
+[[ -f "$deb" ]] || deb=""
 [[ -n "$deb" ]] || die "cpack wrote no vistrel_*.deb into $BUILD"
 dpkg-deb --info "$deb" >/dev/null || die "$deb is not a valid Debian package"
 echo "$ME: $deb"

@@ -24,15 +24,6 @@ for tool in Xvfb import xdotool; do
 done
 mkdir -p "$OUT"
 
-display=""
-for n in $(seq 90 140); do
-    if [[ ! -e "/tmp/.X$n-lock" && ! -e "/tmp/.X11-unix/X$n" ]]; then
-        display=":$n"
-        break
-    fi
-done
-[[ -n "$display" ]] || die "no free X display number between :90 and :140"
-
 xvfb_pid=""
 app_pid=""
 cleanup() {
@@ -41,14 +32,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1400x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-for _ in $(seq 1 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start on $display"
-    sleep 0.1
-done
+# shellcheck source=scripts/xvfb.sh
+source "$ROOT/scripts/xvfb.sh"
+start_xvfb "$OUT/xvfb.log" || die "no virtual X display to show the window on"
 
 QT_QPA_PLATFORM=xcb "$EXE" >"$OUT/vistrel-screenshot.log" 2>&1 &
 app_pid=$!
@@ -56,7 +42,8 @@ app_pid=$!
 # The start-up notice comes first: wait for it, photograph it, answer it with Enter.
 notice=""
 for _ in $(seq 1 100); do
-    notice="$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | head -n 1 || true)"
+    notice="$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null || true)"
+    notice="${notice%%$'\n'*}"
     [[ -n "$notice" ]] && break
     kill -0 "$app_pid" 2>/dev/null || die "$EXE ended before showing anything (see $OUT/vistrel-screenshot.log)"
     sleep 0.1
