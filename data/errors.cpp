@@ -1,5 +1,7 @@
 #include "data/errors.h"
 
+#include "data/attach.h"
+
 #include <string>
 
 namespace vistrel::data {
@@ -57,6 +59,10 @@ const char* clientErrorText(ClientError code) {
         return "Statement not prepared";
     case ClientError::TPBConstantUnknown:
         return "TPB Constant (%s) is unknown";
+    case ClientError::DriveLetterName:
+        return kDriveLetterNameMessage;
+    case ClientError::ConnectTimeout:
+        return kConnectTimeoutMessage;
     }
     return "Unknown error";
 }

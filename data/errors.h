@@ -70,6 +70,8 @@ enum class ClientError : long {
     DPBValueTooLong,
     StatementNotPrepared,
     TPBConstantUnknown,
+    DriveLetterName,
+    ConnectTimeout,
 };
 
 class EIBClientError : public EIBError {

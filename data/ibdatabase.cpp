@@ -1,5 +1,6 @@
 #include "data/ibdatabase.h"
 
+#include "data/detail/attach.h"
 #include "data/detail/fbclient.h"
 #include "data/detail/handles.h"
 #include "data/errors.h"
@@ -164,11 +165,8 @@ void TIBDatabase::attach() {
         m_dpb = buildDPB();
         m_paramsChanged = false;
     }
-    ISC_STATUS_ARRAY status{};
     detail::Attachment attachment(api());
-    if (api().attach_database(status, 0, m_databaseName.c_str(), attachment.ptr(),
-                              static_cast<short>(m_dpb.size()), m_dpb.data()))
-        detail::raiseStatusError(status);
+    detail::attachDatabase(api(), m_databaseName, m_dpb, attachment.ptr());
     *m_attachment = std::move(attachment);
     int dialect = 1;
     try {

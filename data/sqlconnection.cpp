@@ -1,5 +1,6 @@
 #include "data/sqlconnection.h"
 
+#include "data/detail/attach.h"
 #include "data/detail/fbclient.h"
 #include "data/detail/handles.h"
 #include "data/errors.h"
@@ -245,11 +246,11 @@ void TSQLConnection::connect() {
         addItem(dpb, isc_dpb_sql_role_name, "Role", role);
 
     Attachment attachment(api);
-    ISC_STATUS_ARRAY status;
-    if (api.attach_database(status, 0, database.c_str(), attachment.ptr(), static_cast<short>(dpb.size()),
-                            dpb.data()) != 0) {
+    try {
+        detail::attachDatabase(api, database, dpb, attachment.ptr());
+    } catch (...) {
         attachment.forget();
-        detail::raiseStatusError(status);
+        throw;
     }
     m_impl->attachment = std::move(attachment);
 }

@@ -9,6 +9,7 @@
 #include "app/unit1.h"
 #include "data/detail/fbclient.h"
 #include "data/errors.h"
+#include "data/ibdatabase.h"
 #include "sync/guard.h"
 #include "tests/app/messagerecorder.h"
 
@@ -106,6 +107,7 @@ private slots:
     void noHandlerRunsInsideARun();
     void closeDuringARunWaitsForItsEnd();
     void errorOfAHandlerIsShownAndWindowStaysUsable();
+    void storedSourceNameNeverReachesAHost();
     void panel6ClickOnlyOnFreeArea();
     void processButtonsInTwoRowsOfFiveColumns();
     void constraintButtonKeepsTheSameNameGuard();
@@ -701,6 +703,32 @@ void WindowTest::errorOfAHandlerIsShownAndWindowStaysUsable() {
     form.Button4->click();
     QCOMPARE(lampColor(form.status2), QColor(255, 0, 0));
     QCOMPARE(recorder.messages.size(), size_t{1});
+}
+
+void WindowTest::storedSourceNameNeverReachesAHost() {
+    // The source is stored as connected to E:\sgbd\fatura.fdb with the built-in credentials. The
+    // start-up attach fails before any client call, without a message; a process pressed before
+    // "Conectar" then says why, and still nothing is sent anywhere.
+    MessageRecorder recorder;
+    vistrel::data::TIBDatabase loader;
+    loader.setServerType("IBServer");
+    const uint64_t callsBefore = vistrel::data::clientCallCount();
+    TForm1 form;
+    QCOMPARE(recorder.messages, (std::vector<std::string>{vistrel::test::kStartupNotice}));
+    QVERIFY(!form.IBDatabase1().Connected());
+    QCOMPARE(form.IBDatabase1().DatabaseName(), std::string("E:\\sgbd\\fatura.fdb"));
+    QCOMPARE(vistrel::data::clientCallCount(), callsBefore);
+
+    const std::string expected = "Atenção \r O banco E:\\sgbd\\fatura.fdb não informa o servidor; preencha o "
+                                 "servidor e clique em Conectar!";
+    for (QPushButton* process : {form.Button6, form.Button9, form.Button10, form.INICIAR, form.Button5,
+                                 form.Button7, form.Button11}) {
+        recorder.messages.clear();
+        process->click();
+        QCOMPARE(recorder.messages, (std::vector<std::string>{expected}));
+        QVERIFY(!form.IBDatabase1().Connected());
+    }
+    QCOMPARE(vistrel::data::clientCallCount(), callsBefore);
 }
 
 void WindowTest::panel6ClickOnlyOnFreeArea() {
