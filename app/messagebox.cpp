@@ -31,6 +31,13 @@ void showMessageBox(const std::string& text) {
         modalMessageBox(text);
 }
 
+void closeMessageBoxes() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            box->done(QMessageBox::Ok);
+    }
+}
+
 MessageBoxFunction setMessageBoxFunction(MessageBoxFunction function) {
     return std::exchange(current(), std::move(function));
 }

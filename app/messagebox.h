@@ -12,6 +12,9 @@ using MessageBoxFunction = std::function<void(const std::string& text)>;
 
 void showMessageBox(const std::string& text);
 
+// Answers every modal message box that is up, as its OK button would.
+void closeMessageBoxes();
+
 // Replaces the message box; an empty function restores the modal box. Returns the previous one.
 MessageBoxFunction setMessageBoxFunction(MessageBoxFunction function);
 

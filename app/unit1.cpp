@@ -6,6 +6,7 @@
 #include "app/messagebox.h"
 #include "app/panel.h"
 #include "app/progressbar.h"
+#include "app/signals.h"
 #include "app/textcodec.h"
 #include "data/errors.h"
 #include "sync/guard.h"
@@ -31,6 +32,7 @@
 #include <exception>
 #include <functional>
 #include <initializer_list>
+#include <iostream>
 #include <optional>
 #include <span>
 #include <utility>
@@ -761,7 +763,24 @@ std::string TForm1::procedureBufferText() const {
 }
 
 void TForm1::showMessage(const std::string& text) {
+    if (stopRequested()) {
+        // The program is ending by a signal: no one is there to answer a box.
+        std::cerr << text << std::endl;
+        return;
+    }
     showMessageBox(text);
+}
+
+bool TForm1::stopRequested() const {
+    return m_endRequested || TerminationSignals::received();
+}
+
+void TForm1::endBySignal() {
+    m_endRequested = true;
+    closeMessageBoxes();
+    // While a handler runs, the close waits for its end (closeEvent); the run stops at its next
+    // object.
+    close();
 }
 
 void TForm1::processEvents() {

@@ -155,6 +155,12 @@ public:
     // Whether a process or connection handler is running (it may let the event loop run).
     bool handlerRunning() const noexcept { return m_running; }
 
+    // Ends the program as closing the window does, for a termination signal: a message box that
+    // is up is answered, a run stops before its next object, the window closes once no handler
+    // runs. From then on messages go to standard error, where no one has to answer them.
+    void endBySignal();
+    bool endRequested() const noexcept { return m_endRequested; }
+
     // The source and target session detach; a refused commit is shown in the message box. Runs
     // when the window closes, and at the latest when it is destroyed; later calls do nothing.
     void shutdownSessions();
@@ -168,6 +174,7 @@ public:
     std::string procedureBufferText() const override;
     void showMessage(const std::string& text) override;
     void processEvents() override;
+    bool stopRequested() const override;
     void setDataSource1(data::TIBDataSet* dataSet) override;
     void setDataSource2(data::TIBDataSet* dataSet) override;
     void setProgressMax(int max) override;
@@ -214,6 +221,7 @@ private:
     bool m_running = false;
     bool m_closePending = false;
     bool m_sessionsShutDown = false;
+    bool m_endRequested = false;
 };
 
 } // namespace vistrel::app

@@ -11,6 +11,7 @@ namespace vistrel::data {
 namespace {
 
 std::atomic<int> timeoutSeconds{15};
+std::atomic<void (*)()> afterAttach{nullptr};
 
 // The message with its %d and %s filled in.
 std::string format(const char* text, int number, const std::string& name) {
@@ -30,6 +31,10 @@ int connectTimeoutSeconds() noexcept {
 
 void setConnectTimeoutSeconds(int seconds) noexcept {
     timeoutSeconds.store(seconds > 0 ? seconds : 1);
+}
+
+void setAfterAttachHook(void (*hook)()) noexcept {
+    afterAttach.store(hook);
 }
 
 bool isDriveLetterName(const std::string& databaseName) noexcept {
@@ -61,6 +66,8 @@ void attachDatabase(const FbApi& api, const std::string& databaseName, std::stri
     const auto start = std::chrono::steady_clock::now();
     const ISC_STATUS result = api.attach_database(status, 0, databaseName.c_str(), handle,
                                                   static_cast<short>(dpb.size()), dpb.data());
+    if (auto hook = afterAttach.load())
+        hook();
     if (result == 0)
         return;
     *handle = 0;

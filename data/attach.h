@@ -17,6 +17,11 @@ void setConnectTimeoutSeconds(int seconds) noexcept;
 // name is refused before anything is sent.
 bool isDriveLetterName(const std::string& databaseName) noexcept;
 
+// Runs after every attach call into the client library, successful or not. The client installs
+// handlers of its own for SIGINT and SIGTERM when it is first used; a program that handles those
+// signals itself takes them back here. nullptr: nothing runs.
+void setAfterAttachHook(void (*hook)()) noexcept;
+
 // Texts of the two refusals; %s is the database name as given.
 inline constexpr char kDriveLetterNameMessage[] =
     "Atenção \r O banco %s não informa o servidor; preencha o servidor e clique em Conectar!";

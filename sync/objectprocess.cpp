@@ -4,6 +4,7 @@
 #include "data/ibdataset.h"
 #include "data/strings.h"
 #include "sync/runframe.h"
+#include "sync/runstop.h"
 
 #include <memory>
 
@@ -36,6 +37,7 @@ public:
 
     void run(data::TIBDataSet& rows) {
         while (!rows.Eof()) {
+            stopIfRequested(m_view);
             ObjectRow row{
                 .name = rows.FieldByName(m_kind.nameField).AsString(), .relation = {}, .cursor = &rows};
             if (m_kind.relationField)

@@ -8,6 +8,7 @@
 #include "extract/fieldtype.h"
 #include "sync/processes.h"
 #include "sync/runframe.h"
+#include "sync/runstop.h"
 
 #include <exception>
 #include <optional>
@@ -217,6 +218,7 @@ void runProcedureProcess(SyncComponents& components, ProcessView& view) {
 
     view.appendProcessLog("");
     while (!TABELAS.Eof()) {
+        stopIfRequested(view);
         procedureStep(components, view, TABELAS, DESTINOTABELA, TABELAS2, TABELAS3, targetCharacterSet);
         TABELAS.Next();
     }

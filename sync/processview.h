@@ -40,6 +40,9 @@ public:
     virtual void setDataSource1(data::TIBDataSet* dataSet) = 0;
     virtual void setDataSource2(data::TIBDataSet* dataSet) = 0;
 
+    // Whether the run is to stop before its next object (the program is ending).
+    virtual bool stopRequested() const { return false; }
+
     virtual void setProgressMax(int max) = 0;
     virtual void setProgressPosition(int position) = 0;
 };

@@ -14,6 +14,7 @@
 #include "sync/objectkinds.h"
 #include "sync/processes.h"
 #include "sync/runframe.h"
+#include "sync/runstop.h"
 
 #include <exception>
 #include <memory>
@@ -113,6 +114,7 @@ void TablePhase::run(data::TIBDataSet& META) {
     META.First();
     int processed = 0;
     while (!META.Eof()) {
+        stopIfRequested(m_view);
         const std::string name = META.FieldByName(kMetaNameField).AsString();
         try {
             relation(name);
