@@ -1,5 +1,6 @@
 #include "sync/objectprocess.h"
 
+#include "data/errors.h"
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
 #include "data/strings.h"
@@ -7,6 +8,7 @@
 #include "sync/runstop.h"
 
 #include <memory>
+#include <string>
 
 namespace vistrel::sync {
 
@@ -20,11 +22,45 @@ std::string nameIn(NameForm form, const std::string& name) {
     return name;
 }
 
-void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& /*error*/) {
-    if (pane == Pane::ErrorLog)
+namespace {
+
+constexpr char kReasonIndent[] = "    ";
+constexpr char kReasonCode[] = "SQLCODE ";
+constexpr char kReasonLineJoin[] = " - ";
+
+} // namespace
+
+std::string failureReason(const std::exception& error) {
+    std::string reason = kReasonIndent;
+    // The SQL code of a client error is the number of its own message, not the server's.
+    if (const auto* serverError = dynamic_cast<const data::EIBInterBaseError*>(&error))
+        reason += kReasonCode + std::to_string(serverError->SQLCode()) + ": ";
+    const std::string message = error.what();
+    bool lineBreak = false;
+    bool written = false;
+    for (const char c : message) {
+        if (c == '\r' || c == '\n') {
+            lineBreak = true;
+            continue;
+        }
+        if (lineBreak && written)
+            reason += kReasonLineJoin;
+        lineBreak = false;
+        written = true;
+        reason += c;
+    }
+    return reason;
+}
+
+void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& error) {
+    const std::string reason = failureReason(error);
+    if (pane == Pane::ErrorLog) {
         view.appendErrorLog(line);
-    else
+        view.appendErrorLog(reason);
+    } else {
         view.appendProcessLog(line);
+        view.appendProcessLog(reason);
+    }
 }
 
 namespace {

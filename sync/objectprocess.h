@@ -144,8 +144,13 @@ void runObjectProcess(SyncComponents& components, ProcessView& view, const Objec
 void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind& kind,
                  data::TIBDataSet& rows);
 
-// The one place where a failure line is written: the line in its pane. The caught error is at hand
-// for what a failure report may add under its line.
+// The one place where a failure line is written: the line in its pane, and under it, in the same
+// pane, the reason the caught error gives (failureReason).
 void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& error);
+
+// The reason of a failure as one indented line: "    SQLCODE -607: " and the server's message for
+// an error the server reported, the message alone for any other; the message's lines are joined
+// by " - ".
+std::string failureReason(const std::exception& error);
 
 } // namespace vistrel::sync

@@ -6,6 +6,7 @@
 #include "data/sqlconnection.h"
 #include "data/strings.h"
 #include "extract/fieldtype.h"
+#include "sync/objectprocess.h"
 #include "sync/processes.h"
 #include "sync/runframe.h"
 #include "sync/runstop.h"
@@ -192,8 +193,8 @@ void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataS
         connection.StartTransaction(Trans);
         connection.ExecuteDirect(" " + view.procedureBufferText() + "   ");
         connection.Commit(Trans);
-    } catch (const std::exception&) {
-        view.appendErrorLog(kProcedureFailed + name);
+    } catch (const std::exception& error) {
+        writeFailure(view, Pane::ErrorLog, kProcedureFailed + name, error);
     }
     view.clearProcedureBuffer();
 }

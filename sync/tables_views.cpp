@@ -12,6 +12,7 @@
 #include "extract/fieldtype.h"
 #include "extract/ibextract.h"
 #include "sync/objectkinds.h"
+#include "sync/objectprocess.h"
 #include "sync/processes.h"
 #include "sync/runframe.h"
 #include "sync/runstop.h"
@@ -118,8 +119,8 @@ void TablePhase::run(data::TIBDataSet& META) {
         const std::string name = META.FieldByName(kMetaNameField).AsString();
         try {
             relation(name);
-        } catch (const std::exception&) {
-            m_view.appendErrorLog(kTableError + name);
+        } catch (const std::exception& error) {
+            writeFailure(m_view, Pane::ErrorLog, kTableError + name, error);
         }
         ++processed;
         m_view.setProgressPosition(processed);

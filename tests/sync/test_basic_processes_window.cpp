@@ -153,8 +153,12 @@ void BasicProcessesWindowTest::fiveButtonsBringTheTargetInLine() {
             kFim,
         };
         QCOMPARE(form.Memo1->toPlainText(), paneText(expected));
-        QCOMPARE(form.Memo3->toPlainText(),
-                 paneText({"Não foi possivel criar a trigger: " + pad("TRG_DOIS")}));
+        QCOMPARE(
+            form.Memo3->toPlainText(),
+            paneText(
+                {"Não foi possivel criar a trigger: " + pad("TRG_DOIS"),
+                 "    SQLCODE -206: unsuccessful metadata update - CREATE OR ALTER TRIGGER TRG_DOIS failed - "
+                 "Dynamic SQL Error - SQL error code = -206 - Column unknown - NEW.EXTRA"}));
         QVERIFY(form.DataSource1->DataSet() != nullptr);
         QCOMPARE(form.DataSource1->DataSet()->Database(), &form.IBDatabase1());
     }

@@ -39,10 +39,14 @@ std::string source() {
     return std::string(kTargetTables) + kIndexes;
 }
 
-std::vector<std::string> block(const std::string& name, const std::string& text, bool fails = false) {
+// A failed index has its failure line and, under it, the server's reason.
+std::vector<std::string> block(const std::string& name, const std::string& text,
+                               const char* failureReason = nullptr) {
     std::vector<std::string> lines = {"Index não encontrada; " + padded(name), kIndexBanner, text};
-    if (fails)
+    if (failureReason) {
         lines.push_back(kIndexFailed);
+        lines.push_back(failureReason);
+    }
     lines.push_back(kFim);
     return lines;
 }
@@ -86,8 +90,11 @@ TEST_P(IndexProcess, EmptyTargetGetsEveryIndex) {
     host.run(sync::runIndexProcess);
 
     // The index on the table that the target lacks fails only when it is executed.
-    const auto missingTable =
-        block("IDX_Z", "\r\n\r\nCREATE INDEX \"IDX_Z\" ON \"TZ_SO_ORIGEM\"(\"Z\");\r\n", c.criarauto);
+    const auto missingTable = block(
+        "IDX_Z", "\r\n\r\nCREATE INDEX \"IDX_Z\" ON \"TZ_SO_ORIGEM\"(\"Z\");\r\n",
+        c.criarauto ? "    SQLCODE -607: unsuccessful metadata update - CREATE INDEX IDX_Z failed - Unknown "
+                      "columns in index IDX_Z"
+                    : nullptr);
     EXPECT_EQ(host.processLog,
               join({kUnique, kDescending, kInactive, kApostrophe, kConstraint, missingTable}));
     EXPECT_TRUE(host.errorLog.empty());
@@ -134,9 +141,12 @@ INSERT INTO TU VALUES (1);
 TEST(IndexProcessTarget, CommitRefusedAtTheReconnectIsTheIndexFailure) {
     DatabasePair db(kDuplicateSource, kDuplicateTarget);
     db.host().run(sync::runIndexProcess);
-    EXPECT_EQ(db.host().processLog,
-              join({block("IDX_U", "\r\n\r\nCREATE UNIQUE INDEX \"IDX_U\" ON \"TU\"(\"U\");\r\n", true),
-                    block("IDX_V", "\r\n\r\nCREATE INDEX \"IDX_V\" ON \"TV\"(\"V\");\r\n")}));
+    EXPECT_EQ(
+        db.host().processLog,
+        join({block("IDX_U", "\r\n\r\nCREATE UNIQUE INDEX \"IDX_U\" ON \"TU\"(\"U\");\r\n",
+                    "    SQLCODE -803: attempt to store duplicate value (visible to active transactions) "
+                    "in unique index \"IDX_U\" - Problematic key value is (\"U\" = 1)"),
+              block("IDX_V", "\r\n\r\nCREATE INDEX \"IDX_V\" ON \"TV\"(\"V\");\r\n")}));
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
     EXPECT_EQ(db.target.queryRows(kTargetIndexes), std::vector<std::string>{"IDX_V TV 0 0 0"});
 }

@@ -94,8 +94,11 @@ void ProceduresWindowTest::button5RebuildsProcedures() {
             "SUSPEND; END \r\n ; \r\n",
         };
         QCOMPARE(form.Memo1->toPlainText(), paneText(expected));
-        QVERIFY(
-            form.Memo3->toPlainText().endsWith(q("Houve algum problema na execução dessa procedure ITENS")));
+        QVERIFY(form.Memo3->toPlainText().endsWith(
+            q("Houve algum problema na execução dessa procedure ITENS\n"
+              "    SQLCODE -204: unsuccessful metadata update - CREATE OR ALTER "
+              "PROCEDURE ITENS failed - Dynamic SQL Error - SQL error code = -204 "
+              "- Table unknown - ITEM")));
         QCOMPARE(form.Memo2->toPlainText(), QString());
         QCOMPARE(form.SQLConnection().activeTransactionCount(), 1);
     }

@@ -160,8 +160,12 @@ SET TERM ; ^
     db.host().run(sync::runTriggerProcess);
 
     EXPECT_EQ(db.host().processLog, allBlocks());
-    EXPECT_EQ(db.host().errorLog,
-              std::vector<std::string>{"Não foi possivel criar a trigger: " + padded("TRG_T2_AI")});
+    EXPECT_EQ(
+        db.host().errorLog,
+        (std::vector<std::string>{"Não foi possivel criar a trigger: " + padded("TRG_T2_AI"),
+                                  "    SQLCODE -206: unsuccessful metadata update - CREATE OR ALTER TRIGGER "
+                                  "TRG_T2_AI failed - Dynamic SQL Error - SQL error code = -206 - Column "
+                                  "unknown - EXTRA"}));
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
     EXPECT_EQ(db.targetDetaches() - detaches, 3);
     EXPECT_EQ(db.target.queryRows(kTargetTriggers),
@@ -185,9 +189,10 @@ SET TERM ; ^
         db.host().run(sync::runTriggerProcess);
         EXPECT_EQ(db.host().processLog, block("TRG_CONEXAO", ""));
         EXPECT_EQ(db.host().errorLog,
-                  criarauto
-                      ? std::vector<std::string>{"Não foi possivel criar a trigger: " + padded("TRG_CONEXAO")}
-                      : std::vector<std::string>{});
+                  (criarauto ? std::vector<std::string>{"Não foi possivel criar a trigger: " +
+                                                            padded("TRG_CONEXAO"),
+                                                        "    Empty SQL Statement"}
+                             : std::vector<std::string>{}));
         EXPECT_EQ(db.targetDetaches() - detaches, criarauto ? 0 : 1);
         EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
     }
