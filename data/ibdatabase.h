@@ -102,6 +102,13 @@ public:
     // Closes the session by force: cursors closed, transactions ended, errors ignored.
     void forceClose() noexcept;
 
+    // Ends every active transaction of the session by its DefaultAction (a commit here) and keeps
+    // the attachment: the cursors and statements running in them close and lose their prepared
+    // state, as at a detach, and the next cursor starts a new transaction that sees what every
+    // attachment has committed by then. A refused commit is rolled back and its error raised once
+    // every transaction has ended; the session stays attached. A detached session has nothing to end.
+    void endTransactions();
+
     // Objects told before the session detaches and when it is destroyed.
     void addClient(DatabaseClient* c);
     void removeClient(DatabaseClient* c);
@@ -121,6 +128,8 @@ private:
     [[noreturn]] void raiseStatus(const intptr_t* status, bool sessionCall);
     void attach();
     void detach();
+    // Ends the active transactions by force; raises the first refused commit once all have ended.
+    void endActiveTransactions();
     void notifyDisconnecting();
     std::string buildDPB() const;
     int infoItem(unsigned char item, int missing);
