@@ -206,6 +206,13 @@ void TIBDatabase::endTransactions() {
         endActiveTransactions();
 }
 
+void TIBDatabase::startAfresh() {
+    if (!Connected())
+        return;
+    notifyDisconnecting();
+    endActiveTransactions();
+}
+
 void TIBDatabase::detach() {
     notifyDisconnecting();
     // A refused commit is reported once the session has detached.

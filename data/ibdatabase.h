@@ -108,8 +108,12 @@ public:
     // attachment has committed by then. A refused commit is rolled back and its error raised once
     // every transaction has ended; the session stays attached. A detached session has nothing to end.
     void endTransactions();
+    // Starts the session afresh on the attachment it holds: tells its clients as before a detach
+    // (cursors close, statements lose their prepared state), then ends its transactions as
+    // endTransactions() does. A refused commit is raised the same way; the session stays attached.
+    void startAfresh();
 
-    // Objects told before the session detaches and when it is destroyed.
+    // Objects told before the session detaches or starts afresh, and when it is destroyed.
     void addClient(DatabaseClient* c);
     void removeClient(DatabaseClient* c);
 

@@ -244,6 +244,53 @@ TEST(Session, EndTransactionsReportsARefusedCommitAndStaysAttached) {
     EXPECT_EQ(s.queryValue("select count(*) from rdb$generators where rdb$generator_name = 'G_AFTER';"), "1");
 }
 
+// Starting afresh tells the session's clients as a detach would, commits, closes every cursor
+// bound to the session (also one outside the ended transactions) and keeps the attachment.
+TEST(Session, StartAfreshTellsTheClientsCommitsAndKeepsTheAttachment) {
+    struct Told final : DatabaseClient {
+        int disconnecting = 0;
+        void databaseDisconnecting() override { ++disconnecting; }
+        void databaseDestroyed() override {}
+    };
+    ScratchDatabase s("startafresh", withSql("CREATE TABLE T (A INTEGER);\n"
+                                             "INSERT INTO T VALUES (1);\n"));
+    Session x(s);
+    Told told;
+    x.db.addClient(&told);
+    x.db.startAfresh();
+    EXPECT_EQ(told.disconnecting, 0) << "a detached session has nothing to start afresh";
+    x.db.setConnected(true);
+    const int attachment = x.count("select current_connection from rdb$database");
+    TIBTransaction other;
+    other.setDefaultDatabase(&x.db);
+    TIBDataSet elsewhere;
+    elsewhere.setDatabase(&x.db);
+    elsewhere.setTransaction(&other);
+    elsewhere.SelectSQL().Add("select a from t");
+    elsewhere.Open();
+    x.exec("CREATE GENERATOR G_AFRESH");
+
+    x.db.startAfresh();
+
+    EXPECT_EQ(told.disconnecting, 1);
+    EXPECT_TRUE(x.db.Connected());
+    EXPECT_FALSE(x.tr.Active());
+    EXPECT_FALSE(other.Active());
+    EXPECT_FALSE(elsewhere.Active()) << "every cursor of the session is closed";
+    EXPECT_EQ(s.queryValue("select count(*) from rdb$generators where rdb$generator_name = 'G_AFRESH';"),
+              "1");
+    EXPECT_EQ(x.count("select current_connection from rdb$database"), attachment) << "same attachment";
+    elsewhere.Open();
+    EXPECT_EQ(elsewhere.Fields(0).AsInteger(), 1) << "the closed cursor opens again";
+
+    x.exec("CREATE UNIQUE INDEX UQ_T ON T (A)");
+    s.runSql("INSERT INTO T VALUES (1);");
+    EXPECT_THROW(x.db.startAfresh(), EIBInterBaseError) << "a refused commit is raised";
+    EXPECT_TRUE(x.db.Connected());
+    EXPECT_EQ(told.disconnecting, 2);
+    x.db.removeClient(&told);
+}
+
 TEST(Transaction, ExplicitStartCommitRollbackAndTheirErrors) {
     ScratchDatabase s("transaction");
     Session x(s);
