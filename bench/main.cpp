@@ -1,6 +1,6 @@
 // vistrel_bench: the seven processes on a large generated schema, against the private server.
 //
-//   vistrel_bench [--scale F] [--async-writes]
+//   vistrel_bench [--scale F] [--compare G] [--memory-runs N] [--async-writes]
 //
 // Builds a source of 300 tables of 15 columns, 100 views, 200 procedures, 400 triggers,
 // 400 indexes, 200 generators, 100 exceptions and 100 domains (every count times F, default 1)
@@ -10,7 +10,10 @@
 // memory and the passes of the event loop. Beside each run it times the floor that the design
 // implies (its mandated queries and reconnects alone), the extractor calls alone, and the time
 // isql-fb takes to apply the same objects' DDL extracted with isql-fb -x onto a fresh database.
-// --async-writes turns forced writes off on the target and the isql-fb database.
+// --async-writes turns forced writes off on the target and the isql-fb database. Then it runs
+// each process N times more on the full target (--memory-runs, default 30) and prints the resident
+// memory after the first and the last of them. --compare G does it all again at scale G and prints
+// the time per handled object of each process at both scales side by side, with its growth.
 //
 // The server is the one named by VISTREL_FB_ENV (scripts/bench.sh starts a private one); without
 // it the test support starts a private server of its own.
@@ -226,6 +229,46 @@ void printMegabytes(long kb) {
         std::printf(" %7.1f", kb / 1024.0);
 }
 
+// The resident memory a process leaves after its first and after its last of many runs on the
+// full target, in one session as the window would run them again and again.
+struct MemoryOverRuns {
+    const Process* process = nullptr;
+    int runs = 0;
+    long firstKb = -1;
+    long lastKb = -1;
+};
+
+MemoryOverRuns memoryOverRuns(const Process& p, test::TestHost& host, int runs) {
+    MemoryOverRuns m{&p, runs};
+    for (int i = 0; i < runs; ++i) {
+        try {
+            host.run(p.run);
+        } catch (const std::exception&) {
+        }
+        host.processLog.clear();
+        host.errorLog.clear();
+        host.messages.clear();
+        if (i == 0)
+            m.firstKb = statusKb("VmRSS");
+    }
+    m.lastKb = statusKb("VmRSS");
+    return m;
+}
+
+void printMemory(const std::vector<MemoryOverRuns>& memory) {
+    if (memory.empty() || memory.front().runs < 1)
+        return;
+    std::printf("\nResident memory over %d runs of each process on the full target\n", memory.front().runs);
+    std::printf("%-15s %10s %10s %8s\n", "process", "first MB", "last MB", "+MB");
+    for (const MemoryOverRuns& m : memory) {
+        std::printf("%-15s", m.process->label);
+        printMegabytes(m.firstKb);
+        printMegabytes(m.lastKb);
+        printMegabytes(m.firstKb < 0 || m.lastKb < 0 ? -1 : m.lastKb - m.firstKb);
+        std::printf("\n");
+    }
+}
+
 void printRuns(const std::vector<Run>& runs) {
     std::printf("\nProcess runs (criarauto ticked, rapido not ticked)\n");
     std::printf("%-15s %-6s %8s %7s %8s %9s %7s %7s %7s %12s %6s\n", "process", "target", "wall s", "walked",
@@ -273,29 +316,44 @@ void setAsyncWrites(const test::ScratchDatabase& db) {
 }
 
 int usage(const char* program) {
-    std::fprintf(stderr, "usage: %s [--scale F] [--async-writes]   (F > 0, default 1: the full schema)\n",
-                 program);
+    std::fprintf(
+        stderr,
+        "usage: %s [--scale F] [--compare G] [--memory-runs N] [--async-writes]   (F > 0, default 1: the "
+        "full schema)\n",
+        program);
     return 2;
 }
 
-int run(int argc, char** argv) {
-    double scale = 1.0;
-    bool asyncWrites = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--async-writes") {
-            asyncWrites = true;
-        } else if (arg == "--scale" && i + 1 < argc) {
-            scale = std::atof(argv[++i]);
-        } else if (arg.rfind("--scale=", 0) == 0) {
-            scale = std::atof(arg.c_str() + 8);
-        } else {
-            return usage(argv[0]);
-        }
+// Milliseconds per handled object of each run on the empty target at two scales, side by side,
+// and how much the time per object grew from the first scale to the second.
+void printPerObject(double scaleA, const std::vector<Run>& a, double scaleB, const std::vector<Run>& b) {
+    std::printf("\nTime per handled object on the empty target, scale %.3g against scale %.3g\n", scaleA,
+                scaleB);
+    std::printf("%-15s %9s %12s %9s %12s %7s\n", "process", "handled", "ms/object", "handled", "ms/object",
+                "growth");
+    double totalA = 0, totalB = 0;
+    int handledA = 0, handledB = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (std::string(a[i].target) != "empty" || a[i].design.handled == 0 || b[i].design.handled == 0)
+            continue;
+        const double perA = a[i].run.seconds * 1000 / a[i].design.handled;
+        const double perB = b[i].run.seconds * 1000 / b[i].design.handled;
+        totalA += a[i].run.seconds;
+        totalB += b[i].run.seconds;
+        handledA += a[i].design.handled;
+        handledB += b[i].design.handled;
+        std::printf("%-15s %9d %12.2f %9d %12.2f %7.2f\n", a[i].process->label, a[i].design.handled, perA,
+                    b[i].design.handled, perB, perB / perA);
     }
-    if (!(scale > 0))
-        return usage(argv[0]);
+    if (handledA > 0 && handledB > 0) {
+        const double perA = totalA * 1000 / handledA;
+        const double perB = totalB * 1000 / handledB;
+        std::printf("%-15s %9d %12.2f %9d %12.2f %7.2f\n", "all seven", handledA, perA, handledB, perB,
+                    perB / perA);
+    }
+}
 
+std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns) {
     const SchemaSize size = SchemaSize::scaled(scale);
     std::printf(
         "Schema (scale %.3g): %d tables of %d columns, %d views, %d procedures, %d triggers, %d indexes, "
@@ -351,6 +409,7 @@ int run(int argc, char** argv) {
 
     std::vector<Run> runs;
     ReconnectCost reconnect;
+    std::vector<MemoryOverRuns> memory;
     {
         test::TestHost host(source, target);
         for (const Process& p : kProcesses) {
@@ -363,6 +422,8 @@ int run(int argc, char** argv) {
             }
         }
         reconnect = reconnectCost(host, target, 50);
+        for (const Process& p : kProcesses)
+            memory.push_back(memoryOverRuns(p, host, memoryRuns));
     }
 
     printRuns(runs);
@@ -381,11 +442,45 @@ int run(int argc, char** argv) {
     std::printf(
         "\nAll seven on the empty target: %.1f s (floor %.1f s); isql-fb applying the same DDL: %.1f s\n",
         empty, emptyFloor, isql);
-    std::printf("\nOne target reconnect on the full target: %.1f ms as its only attachment, %.1f ms beside "
-                "another attachment\n",
-                reconnect.alone * 1000, reconnect.shared * 1000);
+    std::printf(
+        "\nOne target reconnect (commit, cursors closed, same attachment) on the full target: %.1f ms "
+        "as its only attachment, %.1f ms beside another attachment\n",
+        reconnect.alone * 1000, reconnect.shared * 1000);
     std::printf("\nSource: %s\nTarget: %s\n", countsLine(source).c_str(), countsLine(target).c_str());
+    printMemory(memory);
     std::printf("Load average at the end: %s\n", loadAverage().c_str());
+    return runs;
+}
+
+int run(int argc, char** argv) {
+    double scale = 1.0;
+    double compare = 0;
+    bool asyncWrites = false;
+    int memoryRuns = 30;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--async-writes") {
+            asyncWrites = true;
+        } else if (arg == "--scale" && i + 1 < argc) {
+            scale = std::atof(argv[++i]);
+        } else if (arg == "--compare" && i + 1 < argc) {
+            compare = std::atof(argv[++i]);
+        } else if (arg == "--memory-runs" && i + 1 < argc) {
+            memoryRuns = std::atoi(argv[++i]);
+        } else if (arg.rfind("--scale=", 0) == 0) {
+            scale = std::atof(arg.c_str() + 8);
+        } else {
+            return usage(argv[0]);
+        }
+    }
+    if (!(scale > 0) || compare < 0 || memoryRuns < 0)
+        return usage(argv[0]);
+    const std::vector<Run> first = runAtScale(scale, asyncWrites, memoryRuns);
+    if (compare > 0) {
+        const std::vector<Run> second = runAtScale(compare, asyncWrites, memoryRuns);
+        printPerObject(scale, first, compare, second);
+    }
+
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include "data/errors.h"
 
 #include <algorithm>
+#include <exception>
 #include <map>
 
 namespace vistrel::data {
@@ -185,15 +186,39 @@ void TIBDatabase::notifyDisconnecting() {
             c->databaseDisconnecting();
 }
 
-void TIBDatabase::detach() {
-    notifyDisconnecting();
+void TIBDatabase::endActiveTransactions() {
     std::optional<TIBTransaction::CommitFailure> commitFailure;
     for (auto* t : std::vector<TIBTransaction*>(m_transactions)) {
         if (t->Active()) {
             auto f = t->forceEnd();
             if (f && !commitFailure)
-                commitFailure = f;
+                commitFailure = std::move(f);
         }
+    }
+    if (commitFailure)
+        throw EIBInterBaseError(commitFailure->message, commitFailure->sqlCode, commitFailure->ibErrorCode);
+}
+
+void TIBDatabase::endTransactions() {
+    if (Connected())
+        endActiveTransactions();
+}
+
+void TIBDatabase::startAfresh() {
+    if (!Connected())
+        return;
+    notifyDisconnecting();
+    endActiveTransactions();
+}
+
+void TIBDatabase::detach() {
+    notifyDisconnecting();
+    // A refused commit is reported once the session has detached.
+    std::exception_ptr commitFailure;
+    try {
+        endActiveTransactions();
+    } catch (const EIBInterBaseError&) {
+        commitFailure = std::current_exception();
     }
     ISC_STATUS_ARRAY status{};
     if (m_attachment->client().detach_database(status, m_attachment->ptr())) {
@@ -203,7 +228,7 @@ void TIBDatabase::detach() {
     }
     m_attachment->forget();
     if (commitFailure)
-        throw EIBInterBaseError(commitFailure->message, commitFailure->sqlCode, commitFailure->ibErrorCode);
+        std::rethrow_exception(commitFailure);
 }
 
 void TIBDatabase::forceClose() noexcept {

@@ -102,7 +102,18 @@ public:
     // Closes the session by force: cursors closed, transactions ended, errors ignored.
     void forceClose() noexcept;
 
-    // Objects told before the session detaches and when it is destroyed.
+    // Ends every active transaction of the session by its DefaultAction (a commit here) and keeps
+    // the attachment: the cursors and statements running in them close and lose their prepared
+    // state, as at a detach, and the next cursor starts a new transaction that sees what every
+    // attachment has committed by then. A refused commit is rolled back and its error raised once
+    // every transaction has ended; the session stays attached. A detached session has nothing to end.
+    void endTransactions();
+    // Starts the session afresh on the attachment it holds: tells its clients as before a detach
+    // (cursors close, statements lose their prepared state), then ends its transactions as
+    // endTransactions() does. A refused commit is raised the same way; the session stays attached.
+    void startAfresh();
+
+    // Objects told before the session detaches or starts afresh, and when it is destroyed.
     void addClient(DatabaseClient* c);
     void removeClient(DatabaseClient* c);
 
@@ -121,6 +132,8 @@ private:
     [[noreturn]] void raiseStatus(const intptr_t* status, bool sessionCall);
     void attach();
     void detach();
+    // Ends the active transactions by force; raises the first refused commit once all have ended.
+    void endActiveTransactions();
     void notifyDisconnecting();
     std::string buildDPB() const;
     int infoItem(unsigned char item, int missing);

@@ -132,6 +132,8 @@ public:
 
     void addObserver(DataSetObserver* o);
     void removeObserver(DataSetObserver* o);
+    // Whether anything (a grid's data source) observes the cursor.
+    bool Observed() const noexcept { return !m_observers.empty(); }
 
     // DatabaseClient / TransactionClient
     void databaseDisconnecting() override;

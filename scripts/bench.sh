@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Runs the benchmark of the seven processes on a private Firebird server and prints its tables.
 #
-#   scripts/bench.sh [--scale F] [--async-writes]
+#   scripts/bench.sh [--scale F] [--compare G] [--memory-runs N] [--async-writes]
 #
 # Builds bench/vistrel_bench (optimised, in $VISTREL_BENCH_BUILD, default build-bench) when it is
 # missing or out of date, starts a private server with scripts/fbserver.sh in a temporary folder,
 # runs the benchmark against it and stops that server again, also on failure or interrupt.
 # Arguments go to the benchmark unchanged:
 #   --scale F         every object count times F (default 1: the full schema); 0.1 is a quick run
+#   --compare G       everything again at scale G, then the time per object at both scales and its
+#                     growth side by side (for example --scale 0.3 --compare 1)
+#   --memory-runs N   runs of each process on the full target for the memory figures (default 30)
 #   --async-writes    forced writes off on the benchmark's databases (the disk's flush time no
 #                     longer weighs on every commit)
 set -euo pipefail
@@ -26,7 +29,7 @@ die() {
 for arg in "$@"; do
     case "$arg" in
     -h | --help)
-        sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+        sed -n '2,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     esac

@@ -74,20 +74,24 @@ void SyncComponents::connectDirectConnection(const std::string& databaseName, co
     connection.setConnected(true);
 }
 
-namespace {
-data::TIBDataSet& newCursor(SyncComponents& components, data::TIBDatabase& session) {
+void SyncComponents::beginRun() {
+    std::erase_if(m_runCursors,
+                  [](const std::unique_ptr<data::TIBDataSet>& cursor) { return !cursor->Observed(); });
+}
+
+data::TIBDataSet& SyncComponents::newRunCursor(data::TIBDatabase& session) {
     auto cursor = std::make_unique<data::TIBDataSet>();
     cursor->setDatabase(&session);
-    return *components.keepCursor(std::move(cursor));
+    m_runCursors.push_back(std::move(cursor));
+    return *m_runCursors.back();
 }
-} // namespace
 
 data::TIBDataSet& SyncComponents::newSourceCursor() {
-    return newCursor(*this, m_source);
+    return newRunCursor(m_source);
 }
 
 data::TIBDataSet& SyncComponents::newTargetCursor() {
-    return newCursor(*this, m_target);
+    return newRunCursor(m_target);
 }
 
 data::TIBDataSet* SyncComponents::keepCursor(std::unique_ptr<data::TIBDataSet> cursor) {
@@ -96,8 +100,7 @@ data::TIBDataSet* SyncComponents::keepCursor(std::unique_ptr<data::TIBDataSet> c
 }
 
 void SyncComponents::targetReconnect() {
-    m_target.setConnected(false);
-    m_target.setConnected(true);
+    m_target.startAfresh();
 }
 
 } // namespace vistrel::sync

@@ -46,18 +46,27 @@ public:
     void connectDirectConnection(const std::string& databaseName, const std::string& user,
                                  const std::string& password);
 
-    // A new run cursor bound to the source (IBDatabase1) or the target (IBDatabase2). Cursors
-    // created by a run have no owner while the program runs: they are kept until the components
-    // go (a grid may still point at them).
+    // Starts a run: releases the cursors of earlier runs that nothing observes any more (no grid
+    // shows them), so the cursors held do not grow with the runs.
+    void beginRun();
+    // A new run cursor bound to the source (IBDatabase1) or the target (IBDatabase2), held until
+    // a later run begins and nothing observes it.
     data::TIBDataSet& newSourceCursor();
     data::TIBDataSet& newTargetCursor();
+    // Keeps a cursor until the components go.
     data::TIBDataSet* keepCursor(std::unique_ptr<data::TIBDataSet> cursor);
-    std::size_t keptCursorCount() const noexcept { return m_keptCursors.size(); }
+    // The cursors held: those kept and the run cursors not yet released.
+    std::size_t keptCursorCount() const noexcept { return m_keptCursors.size() + m_runCursors.size(); }
 
-    // Disconnects and reconnects the target: commits its open transaction, closes its cursors.
+    // Gives the processes what a target reconnect stands for, on the attachment already held:
+    // the target's clients are told as at a detach (its cursors close, its statements lose their
+    // prepared state), its open transaction is committed (a refused commit raises its error) and
+    // the next statement starts a new transaction that sees the schema as committed.
     void targetReconnect();
 
 private:
+    data::TIBDataSet& newRunCursor(data::TIBDatabase& session);
+
     // Declaration order: the sessions outlive everything bound to them.
     data::TIBDatabase m_source;               // IBDatabase1
     data::TIBDatabase m_target;               // IBDatabase2
@@ -68,6 +77,7 @@ private:
     data::TIBQuery m_campos2;                 // CAMPOS2
     extract::TIBExtract m_extractor;          // IBExtract1
     std::vector<std::unique_ptr<data::TIBDataSet>> m_keptCursors;
+    std::vector<std::unique_ptr<data::TIBDataSet>> m_runCursors;
 };
 
 } // namespace vistrel::sync

@@ -252,6 +252,7 @@ void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind
 
 void runObjectProcess(SyncComponents& components, ProcessView& view, const ObjectKind& kind) {
     runGuards(components, view);
+    components.beginRun();
     data::TIBDataSet& rows = components.newSourceCursor(); // TABELAS
     ProbeCursor probe(components, kind.probe.on);
     if (kind.pointDataSource1)

@@ -204,6 +204,7 @@ void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataS
 void runProcedureProcess(SyncComponents& components, ProcessView& view) {
     view.clearProcessLog();
     runGuards(components, view);
+    components.beginRun();
 
     data::TIBDataSet& TABELAS = components.newSourceCursor();
     data::TIBDataSet& TABELAS2 = components.newSourceCursor();

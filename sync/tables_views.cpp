@@ -265,6 +265,7 @@ void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& 
 
 void runTableViewProcess(SyncComponents& components, ProcessView& view) {
     runGuards(components, view);
+    components.beginRun();
     data::TIBDataSet& META = components.newSourceCursor();
     view.setDataSource1(&META);
     META.SelectSQL().Clear();

@@ -194,6 +194,103 @@ TEST(Session, CommitRefusedAtDetachIsReportedAndRolledBack) {
     EXPECT_EQ(s.queryValue("select count(*) from rdb$indices where rdb$index_name = 'UQ_T';"), "0");
 }
 
+// Ending the transactions keeps the attachment: what they executed is committed, their cursors
+// close, and the next cursor sees what another attachment committed meanwhile.
+TEST(Session, EndTransactionsCommitsAndKeepsTheAttachment) {
+    ScratchDatabase s("endtransactions", withSql("CREATE TABLE T (A INTEGER);\n"
+                                                 "INSERT INTO T VALUES (1);\n"));
+    Session x(s);
+    EXPECT_NO_THROW(x.db.endTransactions()) << "a detached session has nothing to end";
+    x.db.setConnected(true);
+    EXPECT_NO_THROW(x.db.endTransactions()) << "no active transaction: nothing to end";
+    const int attachment = x.count("select current_connection from rdb$database");
+    TIBDataSet open;
+    open.setDatabase(&x.db);
+    open.SelectSQL().Add("select a from t");
+    open.Open();
+    x.exec("CREATE GENERATOR G_KEPT");
+    s.runSql("INSERT INTO T VALUES (2);");
+    EXPECT_EQ(x.count("select count(*) from t"), 1) << "the snapshot does not see the other commit yet";
+
+    x.db.endTransactions();
+
+    EXPECT_TRUE(x.db.Connected());
+    EXPECT_FALSE(x.tr.Active());
+    EXPECT_FALSE(open.Active()) << "a cursor of the ended transaction is closed";
+    EXPECT_EQ(s.queryValue("select count(*) from rdb$generators where rdb$generator_name = 'G_KEPT';"), "1");
+    EXPECT_EQ(x.count("select current_connection from rdb$database"), attachment) << "same attachment";
+    EXPECT_EQ(x.count("select count(*) from t"), 2) << "the new transaction sees the other commit";
+    open.Open();
+    EXPECT_EQ(open.Fields(0).AsInteger(), 1) << "the closed cursor opens again";
+}
+
+TEST(Session, EndTransactionsReportsARefusedCommitAndStaysAttached) {
+    ScratchDatabase s("endrefused", withSql("CREATE TABLE T (A INTEGER);\n"
+                                            "INSERT INTO T VALUES (1);\n"
+                                            "INSERT INTO T VALUES (1);\n"));
+    Session x(s);
+    x.exec("CREATE UNIQUE INDEX UQ_T ON T (A)");
+    try {
+        x.db.endTransactions();
+        FAIL() << "a refused commit passed silently";
+    } catch (const EIBInterBaseError& e) {
+        EXPECT_NE(std::string(e.what()).find("duplicate"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(x.db.Connected());
+    EXPECT_FALSE(x.tr.Active()) << "the refused transaction is rolled back";
+    EXPECT_EQ(x.count("select count(*) from rdb$indices where rdb$index_name = 'UQ_T'"), 0);
+    x.exec("CREATE GENERATOR G_AFTER");
+    x.db.endTransactions();
+    EXPECT_EQ(s.queryValue("select count(*) from rdb$generators where rdb$generator_name = 'G_AFTER';"), "1");
+}
+
+// Starting afresh tells the session's clients as a detach would, commits, closes every cursor
+// bound to the session (also one outside the ended transactions) and keeps the attachment.
+TEST(Session, StartAfreshTellsTheClientsCommitsAndKeepsTheAttachment) {
+    struct Told final : DatabaseClient {
+        int disconnecting = 0;
+        void databaseDisconnecting() override { ++disconnecting; }
+        void databaseDestroyed() override {}
+    };
+    ScratchDatabase s("startafresh", withSql("CREATE TABLE T (A INTEGER);\n"
+                                             "INSERT INTO T VALUES (1);\n"));
+    Session x(s);
+    Told told;
+    x.db.addClient(&told);
+    x.db.startAfresh();
+    EXPECT_EQ(told.disconnecting, 0) << "a detached session has nothing to start afresh";
+    x.db.setConnected(true);
+    const int attachment = x.count("select current_connection from rdb$database");
+    TIBTransaction other;
+    other.setDefaultDatabase(&x.db);
+    TIBDataSet elsewhere;
+    elsewhere.setDatabase(&x.db);
+    elsewhere.setTransaction(&other);
+    elsewhere.SelectSQL().Add("select a from t");
+    elsewhere.Open();
+    x.exec("CREATE GENERATOR G_AFRESH");
+
+    x.db.startAfresh();
+
+    EXPECT_EQ(told.disconnecting, 1);
+    EXPECT_TRUE(x.db.Connected());
+    EXPECT_FALSE(x.tr.Active());
+    EXPECT_FALSE(other.Active());
+    EXPECT_FALSE(elsewhere.Active()) << "every cursor of the session is closed";
+    EXPECT_EQ(s.queryValue("select count(*) from rdb$generators where rdb$generator_name = 'G_AFRESH';"),
+              "1");
+    EXPECT_EQ(x.count("select current_connection from rdb$database"), attachment) << "same attachment";
+    elsewhere.Open();
+    EXPECT_EQ(elsewhere.Fields(0).AsInteger(), 1) << "the closed cursor opens again";
+
+    x.exec("CREATE UNIQUE INDEX UQ_T ON T (A)");
+    s.runSql("INSERT INTO T VALUES (1);");
+    EXPECT_THROW(x.db.startAfresh(), EIBInterBaseError) << "a refused commit is raised";
+    EXPECT_TRUE(x.db.Connected());
+    EXPECT_EQ(told.disconnecting, 2);
+    x.db.removeClient(&told);
+}
+
 TEST(Transaction, ExplicitStartCommitRollbackAndTheirErrors) {
     ScratchDatabase s("transaction");
     Session x(s);

@@ -105,6 +105,37 @@ TEST(GeneratorProcessTarget, OnlyTheMissingOnesAreCreatedAndStartAtZero) {
     EXPECT_EQ(db.target.queryValue("select gen_id(G_B, 0) from rdb$database"), "0");
 }
 
+// A run (here of the exception process, which shows its rows) releases the cursors of earlier
+// runs, except one that something still observes (a grid).
+TEST(RunCursors, CursorsOfEarlierRunsAreReleasedUnlessObserved) {
+    struct Grid final : data::DataSetObserver {
+        void dataSetChanged() override {}
+        void rowsFetched(int, int) override {}
+        void currentRowChanged(int) override {}
+        void dataSetDestroyed() override {}
+    };
+    DatabasePair db("CREATE EXCEPTION E_A 'a';", "CREATE EXCEPTION E_A 'a';");
+    sync::SyncComponents& components = db.host().components();
+    db.host().run(sync::runExceptionProcess);
+    const size_t afterOneRun = components.keptCursorCount();
+    ASSERT_GT(afterOneRun, 0u);
+    for (int i = 0; i < 5; ++i)
+        db.host().run(sync::runExceptionProcess);
+    EXPECT_EQ(components.keptCursorCount(), afterOneRun) << "the cursors held grow with the runs";
+
+    Grid grid;
+    data::TIBDataSet* shown = db.host().dataSource1;
+    ASSERT_NE(shown, nullptr);
+    shown->addObserver(&grid);
+    db.host().run(sync::runExceptionProcess);
+    db.host().run(sync::runExceptionProcess);
+    EXPECT_EQ(components.keptCursorCount(), afterOneRun + 1) << "an observed cursor is kept";
+    EXPECT_EQ(shown->Database(), &components.IBDatabase1()) << "the observed cursor is still usable";
+    shown->removeObserver(&grid);
+    db.host().run(sync::runExceptionProcess);
+    EXPECT_EQ(components.keptCursorCount(), afterOneRun);
+}
+
 // On a dialect-1 target a name that needs quotes goes unquoted as read; the server refuses it and
 // the run ends there: the failing generator's line is written, the ones before it are created,
 // the ones after it are not reached, and no completion message is shown.
