@@ -143,6 +143,7 @@ void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataS
     const std::string name = data::trim(TABELAS.FieldByName("RDB$PROCEDURE_NAME").AsString());
     std::string campos2;
     std::string campos3;
+    view.objectEvent(ObjectEvent::Walked, ObjectType::Procedure, name);
     openWith(DESTINOTABELA, kProcedureProbeHead + literalName(name) + kLiteralTail);
 
     const bool present = !DESTINOTABELA.Eof();
@@ -153,6 +154,7 @@ void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataS
     if (present && sameCounts)
         return;
 
+    view.objectEvent(ObjectEvent::Missing, ObjectType::Procedure, name);
     view.clearProcedureBuffer();
     view.appendProcessLog(kExecutingProcedure + name);
     std::string campos;
@@ -182,17 +184,22 @@ void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataS
     view.appendProcedureBuffer(campos + "  " + source + " ");
     view.appendProcedureBuffer(kStatementEnd);
     view.appendProcessLog(view.procedureBufferText());
+    view.objectEvent(ObjectEvent::Written, ObjectType::Procedure, name);
 
     data::TTransactionDesc Trans;
     Trans.TransactionID = 1;
     Trans.IsolationLevel = data::xilREADCOMMITTED;
-    try {
-        data::TSQLConnection& connection = components.SQLConnection();
-        connection.StartTransaction(Trans);
-        connection.ExecuteDirect(" " + view.procedureBufferText() + "   ");
-        connection.Commit(Trans);
-    } catch (const std::exception&) {
-        view.appendErrorLog(kProcedureFailed + name);
+    if (view.directExecution()) {
+        try {
+            data::TSQLConnection& connection = components.SQLConnection();
+            connection.StartTransaction(Trans);
+            connection.ExecuteDirect(" " + view.procedureBufferText() + "   ");
+            connection.Commit(Trans);
+            view.objectEvent(ObjectEvent::Created, ObjectType::Procedure, name);
+        } catch (const std::exception&) {
+            view.appendErrorLog(kProcedureFailed + name);
+            view.objectEvent(ObjectEvent::Failed, ObjectType::Procedure, name);
+        }
     }
     view.clearProcedureBuffer();
 }
