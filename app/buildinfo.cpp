@@ -75,4 +75,8 @@ std::string fileVersionText(const std::string& path) {
            std::to_string(v[3]);
 }
 
+std::string versionLabelText(const std::string& path) {
+    return kVersionLabelPrefix + fileVersionText(path);
+}
+
 } // namespace vistrel::app

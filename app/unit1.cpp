@@ -553,7 +553,7 @@ void TForm1::shutdownSessions() {
 void TForm1::FormCreate() {
     showMessage(kStartupNotice);
     const std::string version = GetBuildInfo(toBytes(QCoreApplication::applicationFilePath()));
-    Label3->setText(QStringLiteral("V:") + decodeText(version));
+    Label3->setText(decodeText(kVersionLabelPrefix + version));
 }
 
 std::string TForm1::GetBuildInfo(const std::string& executablePath) {

@@ -1,5 +1,6 @@
-# Debian package (cpack -G DEB, or scripts/package.sh): the program in /usr/bin, its menu entry and
-# its icon, with the packages it needs at run time.
+# Debian package (cpack -G DEB, or scripts/package.sh): the program and the command vistrel-sync
+# in /usr/bin, the command's manual page, the menu entry and the icon, with the packages they
+# need at run time.
 if(NOT VISTREL_APP)
   return()
 endif()
@@ -21,7 +22,20 @@ add_custom_command(
   VERBATIM)
 add_custom_target(vistrel_icon ALL DEPENDS ${VISTREL_ICON_FILES})
 
-install(TARGETS vistrel RUNTIME DESTINATION bin)
+# The command's manual page, compressed as Debian keeps manual pages.
+find_program(VISTREL_GZIP_PROGRAM gzip REQUIRED)
+set(VISTREL_MANUAL_PAGE ${VISTREL_ICON_DIR}/vistrel-sync.1.gz)
+add_custom_command(
+  OUTPUT ${VISTREL_MANUAL_PAGE}
+  COMMAND ${CMAKE_COMMAND} -E copy ${VISTREL_PACKAGING_DIR}/vistrel-sync.1 ${VISTREL_ICON_DIR}/vistrel-sync.1
+  COMMAND ${VISTREL_GZIP_PROGRAM} -9nf ${VISTREL_ICON_DIR}/vistrel-sync.1
+  DEPENDS ${VISTREL_PACKAGING_DIR}/vistrel-sync.1
+  COMMENT "Compressing the manual page of vistrel-sync"
+  VERBATIM)
+add_custom_target(vistrel_manual_page ALL DEPENDS ${VISTREL_MANUAL_PAGE})
+
+install(TARGETS vistrel vistrel-sync RUNTIME DESTINATION bin)
+install(FILES ${VISTREL_MANUAL_PAGE} DESTINATION share/man/man1)
 install(FILES ${VISTREL_PACKAGING_DIR}/vistrel.desktop DESTINATION share/applications)
 install(FILES ${VISTREL_ICON_DIR}/vistrel.svg DESTINATION share/icons/hicolor/scalable/apps)
 if(VISTREL_CONVERT_PROGRAM)
@@ -38,7 +52,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Vistrel is a single-window desktop tool that compares the schema of a target\n\
 Firebird database with that of a source database and creates on the target the\n\
 generators, exceptions, domains, tables and columns, views, procedures, triggers\n\
-and indexes that it lacks.")
+and indexes that it lacks. The command vistrel-sync runs the same processes\n\
+from scripts, without a display.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian package, starts the installed program on a virtual X display, checks that
-# its window shows, saves a screenshot, and removes the package again. Needs root (apt-get).
+# Installs the Debian package, checks the command vistrel-sync and its manual page, starts the
+# installed program on a virtual X display, checks that its window shows, saves a screenshot,
+# and removes the package again. Needs root (apt-get).
 #
 #   check-package.sh DEB [OUTPUT_FOLDER]
 #
@@ -53,6 +54,10 @@ installed=1
 [[ -x /usr/bin/vistrel ]] || die "the package installed no /usr/bin/vistrel"
 [[ -f /usr/share/applications/vistrel.desktop ]] || die "the package installed no menu entry"
 [[ -f /usr/share/icons/hicolor/scalable/apps/vistrel.svg ]] || die "the package installed no icon"
+[[ -x /usr/bin/vistrel-sync ]] || die "the package installed no /usr/bin/vistrel-sync"
+[[ -f /usr/share/man/man1/vistrel-sync.1.gz ]] || die "the package installed no manual page for vistrel-sync"
+sync_version="$(/usr/bin/vistrel-sync --version)" || die "the installed vistrel-sync --version failed"
+[[ "$sync_version" == "V:"* ]] || die "the installed vistrel-sync printed no version text: $sync_version"
 
 # shellcheck source=scripts/xvfb.sh
 source "$ROOT/scripts/xvfb.sh"

@@ -69,6 +69,7 @@ constexpr char kRelationProbeMiddle[] = "' AND RDB$RELATION_NAME='";
 } // namespace
 
 const ObjectKind kGeneratorKind{
+    .type = ObjectType::Generator,
     .enumeration = {"SELECT * FROM RDB$GENERATORS"},
     .nameField = "RDB$GENERATOR_NAME",
     .probe = {.head = "SELECT * FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME='", .tail = "' "},
@@ -80,6 +81,7 @@ const ObjectKind kGeneratorKind{
 };
 
 const ObjectKind kExceptionKind{
+    .type = ObjectType::Exception,
     .enumeration = {"SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS  "},
     .nameField = "RDB$EXCEPTION_NAME",
     .pointDataSource1 = true,
@@ -97,6 +99,7 @@ const ObjectKind kExceptionKind{
 };
 
 const ObjectKind kDomainKind{
+    .type = ObjectType::Domain,
     .enumeration = {"SELECT RDB$FIELD_NAME FROM RDB$FIELDS  ", kDomainEnumerationLine2},
     .nameField = "RDB$FIELD_NAME",
     .pointDataSource1 = true,
@@ -118,6 +121,7 @@ const ObjectKind kDomainKind{
 };
 
 const ObjectKind kViewKind{
+    .type = ObjectType::View,
     .nameField = "RDB$RELATION_NAME",
     .probe = {.on = ObjectProbe::On::Source,
               .head = kViewTest,
@@ -134,6 +138,7 @@ const ObjectKind kViewKind{
 };
 
 const ObjectKind kTriggerKind{
+    .type = ObjectType::Trigger,
     .enumeration = {kTriggerEnumeration},
     .nameField = "RDB$TRIGGER_NAME",
     .relationField = "RDB$RELATION_NAME",
@@ -151,6 +156,7 @@ const ObjectKind kTriggerKind{
 };
 
 const ObjectKind kIndexKind{
+    .type = ObjectType::Index,
     .enumeration = {kIndexEnumeration},
     .nameField = "RDB$INDEX_NAME",
     .relationField = "RDB$RELATION_NAME",
@@ -179,6 +185,7 @@ const ObjectKind kIndexKind{
 // extracted. A commit refused at the reconnect (duplicate keys, orphan rows) is this constraint's
 // failure like any other.
 const ObjectKind kConstraintKind{
+    .type = ObjectType::Constraint,
     .enumeration = {kConstraintEnumeration},
     .nameField = "RDB$CONSTRAINT_NAME",
     .relationField = "RDB$RELATION_NAME",

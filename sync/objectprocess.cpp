@@ -78,7 +78,12 @@ public:
                 .name = rows.FieldByName(m_kind.nameField).AsString(), .relation = {}, .cursor = &rows};
             if (m_kind.relationField)
                 row.relation = rows.FieldByName(m_kind.relationField).AsString();
-            if (needsStep(row))
+            const bool act = needsStep(row);
+            // A probe on the source decides whether the row is an object of the kind at all (a
+            // relation that is a view); one on the target, whether the target lacks it.
+            if (act || m_kind.probe.on == ObjectProbe::On::Target)
+                m_view.objectEvent(ObjectEvent::Walked, m_kind.type, nameIn(m_kind.lineName, row.name));
+            if (act)
                 step(row);
             if (m_kind.pumpEvents)
                 m_view.processEvents();
@@ -108,6 +113,7 @@ private:
 
     void step(const ObjectRow& row) {
         const std::string lineName = nameIn(m_kind.lineName, row.name);
+        m_view.objectEvent(ObjectEvent::Missing, m_kind.type, lineName);
         const ObjectFailure& failure = m_kind.failure;
         if (failure.line) {
             try {
@@ -116,6 +122,7 @@ private:
                 const std::string line =
                     failure.namesObject ? failure.line + lineName : std::string(failure.line);
                 writeFailure(m_view, failure.pane, line, error);
+                m_view.objectEvent(ObjectEvent::Failed, m_kind.type, lineName);
             }
         } else {
             objectStep(row, lineName);
@@ -132,14 +139,20 @@ private:
         const std::string ddl = m_kind.buildDdl ? m_kind.buildDdl(m_components, row) : extractedDdl(row);
         if (m_kind.logDdl)
             m_view.appendProcessLog(ddl);
+        // An empty text (an index the extractor has no text for) gives nothing to execute.
+        if (!ddl.empty())
+            m_view.objectEvent(ObjectEvent::Written, m_kind.type, lineName);
         // A released statement cursor lives until the step's end, past the reconnect.
         std::unique_ptr<data::TIBDataSet> releasedCursor;
+        bool executed = false;
         if (m_kind.executor == Executor::Campos2)
-            executeOnCampos2(ddl);
+            executed = executeOnCampos2(ddl);
         else
-            releasedCursor = executeOnStatementCursor(row, ddl);
+            releasedCursor = executeOnStatementCursor(row, ddl, executed);
         if (reconnects())
             m_components.targetReconnect();
+        if (executed)
+            m_view.objectEvent(ObjectEvent::Created, m_kind.type, lineName);
     }
 
     std::string extractedDdl(const ObjectRow& row) {
@@ -163,15 +176,20 @@ private:
         return ddl;
     }
 
-    void executeOnCampos2(const std::string& ddl) {
+    // Whether the statement was executed.
+    bool executeOnCampos2(const std::string& ddl) {
         data::TIBQuery& campos2 = m_components.CAMPOS2();
         campos2.SQL().Clear();
         campos2.SQL().SetText(ddl);
-        if (m_view.criarauto())
-            campos2.ExecSQL();
+        if (!m_view.criarauto())
+            return false;
+        campos2.ExecSQL();
+        return true;
     }
 
-    std::unique_ptr<data::TIBDataSet> executeOnStatementCursor(const ObjectRow& row, const std::string& ddl) {
+    // `executed`: whether a statement was executed.
+    std::unique_ptr<data::TIBDataSet> executeOnStatementCursor(const ObjectRow& row, const std::string& ddl,
+                                                               bool& executed) {
         const std::string text = m_kind.padStatement ? " " + ddl + " " : ddl;
         std::unique_ptr<data::TIBDataSet> released;
         data::TIBDataSet* cursor = nullptr;
@@ -194,6 +212,7 @@ private:
                 cursor->SelectSQL().Clear();
                 cursor->SelectSQL().Add(statement);
                 cursor->ExecSQL();
+                executed = true;
             }
         }
         return released;

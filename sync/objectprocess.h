@@ -99,6 +99,8 @@ struct ObjectFailure {
 };
 
 struct ObjectKind {
+    // What the view is told each row is (sync/objectevents.h).
+    ObjectType type = ObjectType::Generator;
     // The source enumeration, line by line (empty for a walk over rows opened by the caller).
     std::vector<const char*> enumeration = {};
     const char* nameField = nullptr;

@@ -145,6 +145,7 @@ void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataS
     const std::string name = data::trim(TABELAS.FieldByName("RDB$PROCEDURE_NAME").AsString());
     std::string campos2;
     std::string campos3;
+    view.objectEvent(ObjectEvent::Walked, ObjectType::Procedure, name);
     openWith(DESTINOTABELA, kProcedureProbeHead + literalName(name) + kLiteralTail);
 
     const bool present = !DESTINOTABELA.Eof();
@@ -155,6 +156,7 @@ void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataS
     if (present && sameCounts)
         return;
 
+    view.objectEvent(ObjectEvent::Missing, ObjectType::Procedure, name);
     view.clearProcedureBuffer();
     view.appendProcessLog(kExecutingProcedure + name);
     std::string campos;
@@ -184,17 +186,22 @@ void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataS
     view.appendProcedureBuffer(campos + "  " + source + " ");
     view.appendProcedureBuffer(kStatementEnd);
     view.appendProcessLog(view.procedureBufferText());
+    view.objectEvent(ObjectEvent::Written, ObjectType::Procedure, name);
 
     data::TTransactionDesc Trans;
     Trans.TransactionID = 1;
     Trans.IsolationLevel = data::xilREADCOMMITTED;
-    try {
-        data::TSQLConnection& connection = components.SQLConnection();
-        connection.StartTransaction(Trans);
-        connection.ExecuteDirect(" " + view.procedureBufferText() + "   ");
-        connection.Commit(Trans);
-    } catch (const std::exception& error) {
-        writeFailure(view, Pane::ErrorLog, kProcedureFailed + name, error);
+    if (view.directExecution()) {
+        try {
+            data::TSQLConnection& connection = components.SQLConnection();
+            connection.StartTransaction(Trans);
+            connection.ExecuteDirect(" " + view.procedureBufferText() + "   ");
+            connection.Commit(Trans);
+            view.objectEvent(ObjectEvent::Created, ObjectType::Procedure, name);
+        } catch (const std::exception& error) {
+            writeFailure(view, Pane::ErrorLog, kProcedureFailed + name, error);
+            view.objectEvent(ObjectEvent::Failed, ObjectType::Procedure, name);
+        }
     }
     view.clearProcedureBuffer();
 }

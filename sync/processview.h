@@ -3,6 +3,8 @@
 // the event loop and the grids' data sources. The window implements it; a widget-free program or
 // a test implements it over streams or vectors. The components a process works on are in
 // sync/components.h.
+#include "sync/objectevents.h"
+
 #include <string>
 
 namespace vistrel::data {
@@ -28,6 +30,10 @@ public:
 
     virtual bool criarauto() const = 0;
     virtual bool rapido() const = 0;
+    // Whether the procedure process executes its statements through the direct-execution
+    // connection. The window always lets it, whatever criarauto says; the command's dry run and
+    // check do not.
+    virtual bool directExecution() const { return true; }
     // File-name fields of both rows, for the same-name guard.
     virtual std::string xbanco() const = 0;
     virtual std::string xbanco2() const = 0;
@@ -45,6 +51,9 @@ public:
 
     virtual void setProgressMax(int max) = 0;
     virtual void setProgressPosition(int position) = 0;
+
+    // One object's step of a walk (see sync/objectevents.h); the window does nothing with it.
+    virtual void objectEvent(ObjectEvent /*event*/, ObjectType /*type*/, const std::string& /*name*/) {}
 };
 
 // Every entry followed by CR LF: the text of the procedure buffer and of a recorded log.

@@ -121,6 +121,7 @@ void TablePhase::run(data::TIBDataSet& META) {
             relation(name);
         } catch (const std::exception& error) {
             writeFailure(m_view, Pane::ErrorLog, kTableError + name, error);
+            m_view.objectEvent(ObjectEvent::Failed, ObjectType::Table, data::trim(name));
         }
         ++processed;
         m_view.setProgressPosition(processed);
@@ -145,7 +146,9 @@ void TablePhase::relation(const std::string& name) {
     VIEW_X->Open();
 
     if (VIEW_X->Eof()) {
-        if (DESTINOTABELA->Eof()) {
+        m_view.objectEvent(ObjectEvent::Walked, ObjectType::Table, trimmed);
+        const bool tableMissing = DESTINOTABELA->Eof();
+        if (tableMissing) {
             placeholderTable(name);
             DESTINOTABELA->Close();
             WTABELA = kFlagSet;
@@ -159,14 +162,18 @@ void TablePhase::relation(const std::string& name) {
             columnStep(origem);
             origem.Next();
         }
+        if (tableMissing && m_view.criarauto())
+            m_view.objectEvent(ObjectEvent::Created, ObjectType::Table, trimmed);
     }
     m_view.processEvents();
 }
 
 void TablePhase::placeholderTable(const std::string& name) {
+    m_view.objectEvent(ObjectEvent::Missing, ObjectType::Table, data::trim(name));
     m_view.appendProcessLog(CRIATABELA);
     const std::string create = kCreateTable + tableInStatement(name) + kPlaceholderColumn;
     m_view.appendProcessLog(create);
+    m_view.objectEvent(ObjectEvent::Written, ObjectType::Table, data::trim(name));
     campos2(create + " ");
     COMMIT = kFlagSet;
     CRIATABELA.clear();
@@ -193,6 +200,7 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
     // The names as the statements carry them (quoted when they need it).
     const std::string tableName = sqlIdentifier(T);
     const std::string columnName = sqlIdentifier(N);
+    m_view.objectEvent(ObjectEvent::Walked, ObjectType::Column, T + "." + N);
 
     auto DESTINO = privateCursor(m_components.IBDatabase2());
     setStatement(*DESTINO, kColumnProbe);
@@ -205,7 +213,9 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
     if (DESTINO->FieldByName("TAMANHO").AsString() != length)
         m_view.appendProcessLog(kSizeWarning + nameAsRead + kSizeWarningTable + tableAsRead);
 
-    if (DESTINO->Eof()) {
+    const bool columnMissing = DESTINO->Eof();
+    if (columnMissing) {
+        m_view.objectEvent(ObjectEvent::Missing, ObjectType::Column, T + "." + N);
         const std::string typeText = extract::columnTypeText({
             .typeName = origem.FieldByName("TIPO").AsString(),
             .length = length,
@@ -224,11 +234,14 @@ void TablePhase::columnStep(data::TIBDataSet& origem) {
         const std::string position =
             kAlterTable + tableName + kAlter + columnName + kPosition + std::to_string(m_rank) + ";";
         m_view.appendProcessLog(position);
+        m_view.objectEvent(ObjectEvent::Written, ObjectType::Column, T + "." + N);
         campos2(position + " ");
         COMMIT = kFlagSet;
     }
     if (COMMIT == kFlagSet && m_view.criarauto())
         m_components.targetReconnect();
+    if (columnMissing && m_view.criarauto())
+        m_view.objectEvent(ObjectEvent::Created, ObjectType::Column, T + "." + N);
     DESTINO->Close();
     if (WTABELA == kFlagSet)
         indexStep(T);

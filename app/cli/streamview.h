@@ -1,0 +1,96 @@
+#pragma once
+// The command's process view: the panes written to the command's output, the option boxes as the
+// command line set them, the message box held until the caller knows where its text belongs. It
+// counts what every process reports per object, for the summary and the progress line.
+#include "app/cli/output.h"
+#include "sync/processview.h"
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vistrel::cli {
+
+// What one process reported of one kind of object.
+struct KindCounts {
+    int walked = 0;
+    int missing = 0;
+    int written = 0; // objects whose statements a run executes (--check: would create)
+    int created = 0;
+    int failed = 0;
+};
+
+class StreamView : public sync::ProcessView {
+public:
+    struct Settings {
+        bool criarauto = true;
+        bool rapido = false;
+        // Whether statements may reach the target at all (off for --dry-run and --check).
+        bool targetWrites = true;
+        std::string sourceFileName;
+        std::string targetFileName;
+    };
+    StreamView(Output& output, Settings settings);
+
+    // Starts counting for one process; `number` and `name` label the progress line.
+    void beginProcess(int number, const std::string& name);
+    // The counts of the current process, by kind, in the order the kinds were first reported.
+    const std::vector<std::pair<sync::ObjectType, KindCounts>>& counts() const noexcept { return m_counts; }
+    // Counts one failure of the object being handled when an error ended the process.
+    void countEscapedFailure();
+    // The target's views (trimmed names), so that a view phase counts as missing only the views the
+    // target lacks: every view is written on every run.
+    void setTargetViews(std::set<std::string> names) { m_targetViews = std::move(names); }
+
+    // The message box: the last message is held until the next output, so that the caller can
+    // write a message that ends a run (the guard's) where it belongs.
+    std::string takePendingMessage();
+    void flushPendingMessage();
+
+    // ProcessView
+    void appendProcessLog(const std::string& entry) override;
+    void appendErrorLog(const std::string& entry) override;
+    void clearProcessLog() override {}
+    void clearProcedureBuffer() override { m_procedureBuffer.clear(); }
+    void appendProcedureBuffer(const std::string& entry) override { m_procedureBuffer.push_back(entry); }
+    std::string procedureBufferText() const override { return sync::entriesText(m_procedureBuffer); }
+    bool criarauto() const override { return m_settings.criarauto; }
+    bool rapido() const override { return m_settings.rapido; }
+    bool directExecution() const override { return m_settings.targetWrites; }
+    std::string xbanco() const override { return m_settings.sourceFileName; }
+    std::string xbanco2() const override { return m_settings.targetFileName; }
+    void showMessage(const std::string& text) override;
+    void processEvents() override {}
+    void setDataSource1(data::TIBDataSet*) override {}
+    void setDataSource2(data::TIBDataSet*) override {}
+    void setProgressMax(int max) override;
+    void setProgressPosition(int) override {}
+    void objectEvent(sync::ObjectEvent event, sync::ObjectType kind, const std::string& name) override;
+
+private:
+    KindCounts& countsOf(sync::ObjectType kind);
+    void showProgress();
+
+    Output& m_output;
+    Settings m_settings;
+    std::vector<std::string> m_procedureBuffer{"Memo2"};
+    std::string m_pendingMessage;
+    bool m_messagePending = false;
+
+    int m_processNumber = 0;
+    std::string m_processName;
+    int m_progressMax = 0;
+    int m_walked = 0;
+    std::string m_current;
+    std::vector<std::pair<sync::ObjectType, KindCounts>> m_counts;
+    // The object being handled: its kind, and whether it was found missing and not yet done.
+    sync::ObjectType m_currentKind = sync::ObjectType::Generator;
+    bool m_currentOpen = false;
+    std::set<std::string> m_targetViews;
+};
+
+// The command's name of a kind of object, plural ("generators", "tabelas", ...).
+const char* kindName(sync::ObjectType kind);
+
+} // namespace vistrel::cli
