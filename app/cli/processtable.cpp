@@ -9,7 +9,7 @@ const std::vector<ProcessEntry>& processTable() {
         {1, "generators", &sync::runGeneratorProcess}, {2, "exceptions", &sync::runExceptionProcess},
         {3, "domains", &sync::runDomainProcess},       {4, "tabelas e views", &sync::runTableViewProcess},
         {5, "procedures", &sync::runProcedureProcess}, {6, "triggers", &sync::runTriggerProcess},
-        {7, "índices", &sync::runIndexProcess},
+        {7, "índices", &sync::runIndexProcess},        {8, "constraints", &sync::runConstraintProcess},
     };
     return table;
 }

@@ -108,6 +108,10 @@ public:
 
 // ---- A full run against the window's -----------------------------------------------------------
 
+// The seven processes the window's run below clicks (the convergence source is not one that the
+// constraint process brings over whole).
+constexpr char kSeven[] = "1,2,3,4,5,6,7";
+
 TEST(CliConvergence, FullRunWritesAndBuildsWhatTheWindowDoesAndCheckTellsBeforeAndAfter) {
     const ScratchDatabase source("origem", kFileName,
                                  {.script = sqlScript("convergence_source.sql"), .characterSet = "WIN1252"});
@@ -145,7 +149,7 @@ TEST(CliConvergence, FullRunWritesAndBuildsWhatTheWindowDoesAndCheckTellsBeforeA
     const std::string untouched = fingerprint(target);
 
     // Before the run: the check finds what is missing, executes nothing, keeps nothing.
-    const SyncRun before = runSync(source, target, {"--check"});
+    const SyncRun before = runSync(source, target, {"--check", "--processes", kSeven});
     EXPECT_EQ(before.status, 1) << describe(before);
     expectClean(before, password);
     EXPECT_TRUE(contains(before.out, "[4 tabelas e views] a criar: tabelas ")) << describe(before);
@@ -154,7 +158,7 @@ TEST(CliConvergence, FullRunWritesAndBuildsWhatTheWindowDoesAndCheckTellsBeforeA
     EXPECT_EQ(fingerprint(target), untouched);
 
     // A dry run writes every statement and executes none, the procedures' neither.
-    const SyncRun dry = runSync(source, target, {"--dry-run"});
+    const SyncRun dry = runSync(source, target, {"--dry-run", "--processes", kSeven});
     EXPECT_EQ(dry.status, 0) << describe(dry);
     expectClean(dry, password);
     EXPECT_TRUE(contains(dry.out, "CREATE TABLE ")) << describe(dry);
@@ -163,7 +167,7 @@ TEST(CliConvergence, FullRunWritesAndBuildsWhatTheWindowDoesAndCheckTellsBeforeA
     EXPECT_EQ(fingerprint(target), untouched);
 
     // The run: the same lines as the window's panes, the same target afterwards.
-    const SyncRun run = runSync(source, target);
+    const SyncRun run = runSync(source, target, {"--processes", kSeven});
     ASSERT_EQ(run.status, 0) << describe(run);
     expectClean(run, password);
     EXPECT_EQ(logPart(run.out, "[1 generators] "), windowText);
@@ -174,7 +178,7 @@ TEST(CliConvergence, FullRunWritesAndBuildsWhatTheWindowDoesAndCheckTellsBeforeA
 
     // After the run the check finds nothing to create (views count only when missing).
     const std::string done = fingerprint(target);
-    const SyncRun after = runSync(source, target, {"--check"});
+    const SyncRun after = runSync(source, target, {"--check", "--processes", kSeven});
     EXPECT_EQ(after.status, 0) << describe(after);
     EXPECT_TRUE(contains(after.out, "[4 tabelas e views] a criar: views 0\n")) << describe(after);
     EXPECT_TRUE(contains(after.out, "\nDestino em dia: nada a criar.\n")) << describe(after);

@@ -110,7 +110,7 @@ TEST(Arguments, DefaultsAndValues) {
     Options options = parseArguments(withDatabases({}));
     EXPECT_EQ(options.source.databaseName(), "db:/a/x.fdb");
     EXPECT_EQ(options.target.databaseName(), "db/3050:/b/x.fdb");
-    EXPECT_EQ(options.processes, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(options.processes, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_FALSE(options.dryRun);
     EXPECT_FALSE(options.fast);
     EXPECT_FALSE(options.check);
@@ -171,12 +171,12 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{withDatabases({"--processes"}), "--processes precisa de um valor"},
         UsageCase{
             withDatabases({"--processes", "1,9"}),
-            "--processes: processo desconhecido: \"9\" (use números de 1 a 7 separados por vírgula, ou all)"},
+            "--processes: processo desconhecido: \"9\" (use números de 1 a 8 separados por vírgula, ou all)"},
         UsageCase{
             withDatabases({"--processes", "1,,2"}),
-            "--processes: processo desconhecido: \"\" (use números de 1 a 7 separados por vírgula, ou all)"},
+            "--processes: processo desconhecido: \"\" (use números de 1 a 8 separados por vírgula, ou all)"},
         UsageCase{withDatabases({"--processes", "tudo"}), "--processes: processo desconhecido: \"tudo\" (use "
-                                                          "números de 1 a 7 separados por vírgula, ou all)"},
+                                                          "números de 1 a 8 separados por vírgula, ou all)"},
         UsageCase{withDatabases({"--processes", "2,2"}), "--processes: processo repetido: 2"},
         UsageCase{withDatabases({"--fast", "--fast"}), "--fast dado mais de uma vez"},
         UsageCase{withDatabases({"--check=yes"}), "--check não aceita valor"},
