@@ -3,6 +3,8 @@
 #include "sync/objectkinds.h"
 
 #include "data/ibdatabase.h"
+#include "data/ibdataset.h"
+#include "data/strings.h"
 #include "extract/extracttext.h"
 #include "sync/constraints.h"
 #include "sync/processes.h"
@@ -18,6 +20,10 @@ namespace {
 // ---- Generators: the statement is built here, never extracted. ----
 
 constexpr char kCreateGenerator[] = "CREATE GENERATOR ";
+constexpr char kStartWith[] = " START WITH ";
+constexpr char kIncrementBy[] = " INCREMENT BY ";
+// System flag of the generator that the server makes for an identity column.
+constexpr char kIdentityGeneratorFlag[] = "6";
 
 // The name without the blanks that pad the system table's column (blanks only: a quoted name may
 // end in other characters the server keeps).
@@ -36,8 +42,34 @@ std::string generatorNameInStatement(const std::string& name, int dialect) {
     return extract::TIBExtract::QuoteIdentifier(3, bare);
 }
 
+// The value of a field of the enumeration row, trimmed; empty when the source's catalogue has no
+// such field (servers before Firebird 3 keep no declared start or increment).
+std::string optionalField(data::TIBDataSet& row, const char* field) {
+    data::TField* f = row.FindField(field);
+    return f ? data::trim(f->AsString()) : std::string();
+}
+
+// The clauses after the name that give a new generator the source's declared start and step,
+// each only when it differs from the server's default (start 0, increment 1).
+std::string generatorStartClauses(data::TIBDataSet& row) {
+    const std::string initialValue = optionalField(row, "RDB$INITIAL_VALUE");
+    const std::string increment = optionalField(row, "RDB$GENERATOR_INCREMENT");
+    std::string clauses;
+    if (!initialValue.empty() && initialValue != "0")
+        clauses += kStartWith + initialValue;
+    if (!increment.empty() && increment != "1")
+        clauses += kIncrementBy + increment;
+    return clauses;
+}
+
 std::string generatorDdl(SyncComponents& components, const ObjectRow& row) {
-    return kCreateGenerator + generatorNameInStatement(row.name, components.IBDatabase2().SQLDialect()) + " ";
+    return kCreateGenerator + generatorNameInStatement(row.name, components.IBDatabase2().SQLDialect()) +
+           (row.cursor ? generatorStartClauses(*row.cursor) : std::string()) + " ";
+}
+
+// The generator the server made for an identity column comes with its column.
+bool isIdentityGenerator(data::TIBDataSet& row) {
+    return optionalField(row, "RDB$SYSTEM_FLAG") == kIdentityGeneratorFlag;
 }
 
 // ---- Indexes: the text may hold an index and the statement that makes it inactive. ----
@@ -72,11 +104,13 @@ const ObjectKind kGeneratorKind{
     .type = ObjectType::Generator,
     .enumeration = {"SELECT * FROM RDB$GENERATORS"},
     .nameField = "RDB$GENERATOR_NAME",
+    .leavesAlone = isIdentityGenerator,
     .probe = {.head = "SELECT * FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME='", .tail = "' "},
     .notFoundLeadIn = "Generator Criado; ",
     .buildDdl = generatorDdl,
     .logDdl = false,
     .executor = Executor::Campos2,
+    .commitAtEnd = true,
     .completion = kProcessConcluded,
 };
 

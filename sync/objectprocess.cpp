@@ -78,10 +78,11 @@ public:
                 .name = rows.FieldByName(m_kind.nameField).AsString(), .relation = {}, .cursor = &rows};
             if (m_kind.relationField)
                 row.relation = rows.FieldByName(m_kind.relationField).AsString();
-            const bool act = needsStep(row);
+            const bool leftAlone = m_kind.leavesAlone && m_kind.leavesAlone(rows);
+            const bool act = !leftAlone && needsStep(row);
             // A probe on the source decides whether the row is an object of the kind at all (a
             // relation that is a view); one on the target, whether the target lacks it.
-            if (act || m_kind.probe.on == ObjectProbe::On::Target)
+            if (act || (!leftAlone && m_kind.probe.on == ObjectProbe::On::Target))
                 m_view.objectEvent(ObjectEvent::Walked, m_kind.type, nameIn(m_kind.lineName, row.name));
             if (act)
                 step(row);
@@ -283,6 +284,9 @@ void runObjectProcess(SyncComponents& components, ProcessView& view, const Objec
     if (kind.executor == Executor::Campos2)
         components.CAMPOS2().ParamCheck = false;
     ObjectWalk(components, view, kind, probe.cursor()).run(rows);
+    // What the run created is committed, so that the other sessions and the next runs see it.
+    if (kind.commitAtEnd)
+        components.IBDatabase2().endTransactions();
     if (kind.completion)
         view.showMessage(kind.completion);
 }

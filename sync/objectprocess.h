@@ -106,6 +106,8 @@ struct ObjectKind {
     const char* nameField = nullptr;
     const char* relationField = nullptr; // nullptr: the kind names no relation
     bool pointDataSource1 = false;       // the left grid shows the enumeration
+    // Rows the kind leaves alone: no probe, nothing written. nullptr: none.
+    bool (*leavesAlone)(data::TIBDataSet& row) = nullptr;
 
     ObjectProbe probe = {};
     // The name in the not-found line and the failure line.
@@ -135,11 +137,13 @@ struct ObjectKind {
     ObjectFailure failure = {};
 
     bool pumpEvents = false;          // one pass of the event loop after every row
+    bool commitAtEnd = false;         // the target's open transaction is committed after the walk
     const char* completion = nullptr; // the message box at the end; nullptr: none
 };
 
-// A whole process of one kind: the same-name guard, the enumeration on a new source run cursor,
-// the walk, the completion message.
+// A whole process of one kind: the start of the run (same-name guard, the target's open
+// transaction committed), the enumeration on a new source run cursor, the walk, the completion
+// message.
 void runObjectProcess(SyncComponents& components, ProcessView& view, const ObjectKind& kind);
 
 // Walks the rows of an open cursor from the current row to the end.

@@ -28,7 +28,9 @@ constexpr char kLiteralTail[] = "' ";
 // type a domain or TYPE OF parameter takes). Beyond the type name the row carries what an exact
 // declaration needs: scale and sub-type of integral and blob types, the character set and a
 // non-default collation, NOT NULL (the parameter's own, or that of a domain it is declared with)
-// and the parameter's default clause. The tail orders inputs before outputs, each in declared order.
+// and the parameter's default clause. A parameter declared with a domain (or TYPE OF a domain or a
+// column) names it, with its own NOT NULL and collation. The tail orders inputs before outputs, each
+// in declared order.
 constexpr char kParameterQueryHead[] =
     "SELECT rdb$procedure_name, rdb$procedure_parameters.rdb$parameter_name,rdb$fields.rdb$field_name,"
     "rdb$fields.rdb$field_type, RDB$FIELD_LENGTH, CASE rdb$fields.RDB$FIELD_TYPE"
@@ -60,7 +62,17 @@ constexpr char kParameterQueryHead[] =
     " OR (COALESCE(rdb$procedure_parameters.RDB$PARAMETER_MECHANISM, 0) = 0"
     " AND rdb$procedure_parameters.RDB$FIELD_SOURCE NOT STARTING WITH 'RDB$'"
     " AND rdb$fields.RDB$NULL_FLAG = 1) THEN 1 ELSE 0 END AS PARAMETER_NOT_NULL,"
-    " rdb$procedure_parameters.RDB$DEFAULT_SOURCE AS PARAMETER_DEFAULT"
+    " rdb$procedure_parameters.RDB$DEFAULT_SOURCE AS PARAMETER_DEFAULT,"
+    " rdb$procedure_parameters.RDB$FIELD_SOURCE AS PARAMETER_SOURCE,"
+    " COALESCE(rdb$procedure_parameters.RDB$PARAMETER_MECHANISM, 0) AS PARAMETER_MECHANISM,"
+    " rdb$procedure_parameters.RDB$RELATION_NAME AS TYPE_RELATION,"
+    " rdb$procedure_parameters.RDB$FIELD_NAME AS TYPE_FIELD,"
+    " rdb$procedure_parameters.RDB$NULL_FLAG AS OWN_NOT_NULL,"
+    " (SELECT CO.RDB$COLLATION_NAME FROM RDB$COLLATIONS CO"
+    " WHERE CO.RDB$CHARACTER_SET_ID = rdb$fields.RDB$CHARACTER_SET_ID"
+    " AND CO.RDB$COLLATION_ID = rdb$procedure_parameters.RDB$COLLATION_ID"
+    " AND rdb$procedure_parameters.RDB$COLLATION_ID <> COALESCE(rdb$fields.RDB$COLLATION_ID, 0)) AS "
+    "OWN_COLLATION"
     " FROM rdb$procedure_parameters,    rdb$fields "
     " WHERE rdb$fields.rdb$field_name = rdb$procedure_parameters.rdb$field_source AND rdb$procedure_name='";
 constexpr char kParameterQueryTail[] = "' ORDER BY RDB$PARAMETER_TYPE, RDB$PARAMETER_NUMBER";
@@ -68,9 +80,6 @@ constexpr char kParameterQueryTail[] = "' ORDER BY RDB$PARAMETER_TYPE, RDB$PARAM
 // The stored source is read whole, as a text blob.
 constexpr char kSourceQueryHead[] =
     "SELECT RDB$PROCEDURE_SOURCE AS CONTEUDO FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME='";
-
-// The target's default character set: a text parameter in any other set names its set.
-constexpr char kTargetCharacterSetQuery[] = "SELECT RDB$CHARACTER_SET_NAME FROM RDB$DATABASE";
 
 constexpr char kExecutingProcedure[] = "Executando Procedure....";
 constexpr char kCreateOrAlterProcedure[] = " CREATE OR ALTER PROCEDURE ";
@@ -122,10 +131,36 @@ extract::FieldTypeValues parameterField(data::TIBDataSet& parameters) {
     return field;
 }
 
+// What a parameter declared by reference names: "TYPE OF COLUMN table.column", "TYPE OF domain" or
+// the domain; empty for a parameter declared with a type of its own.
+std::string declaredReference(data::TIBDataSet& parameters) {
+    const std::string relation = data::trim(parameters.FieldByName("TYPE_RELATION").AsString());
+    if (!relation.empty())
+        return "TYPE OF COLUMN " + sqlIdentifier(relation) + "." +
+               sqlIdentifier(data::trim(parameters.FieldByName("TYPE_FIELD").AsString()));
+    const std::string source = data::trim(parameters.FieldByName("PARAMETER_SOURCE").AsString());
+    if (source.empty() || source.rfind("RDB$", 0) == 0)
+        return {};
+    const bool typeOf = data::trim(parameters.FieldByName("PARAMETER_MECHANISM").AsString()) == "1";
+    return (typeOf ? "TYPE OF " : "") + sqlIdentifier(source);
+}
+
 // The type text of the current parameter row, blank before and after: the declared type, the
 // character set when it is not the target's default, NOT NULL, a non-default collation and the
 // default clause, each only when the source has it.
 std::string parameterType(data::TIBDataSet& parameters, const std::string& targetCharacterSet) {
+    const std::string reference = declaredReference(parameters);
+    if (!reference.empty()) {
+        // The domain or column carries type, character set, checks and its default.
+        std::string type = " " + reference;
+        if (data::trim(parameters.FieldByName("OWN_NOT_NULL").AsString()) == "1")
+            type += " NOT NULL";
+        type += extract::collateClause(data::trim(parameters.FieldByName("OWN_COLLATION").AsString()));
+        const std::string defaultClause = data::trim(parameters.FieldByName("PARAMETER_DEFAULT").AsString());
+        if (!defaultClause.empty())
+            type += " " + defaultClause;
+        return type + " ";
+    }
     std::string type =
         " " + extract::fieldTypeText(parameterField(parameters), extract::kParameterTypeOptions);
     const std::string characterSet = data::trim(parameters.FieldByName("CHARACTER_SET_NAME").AsString());
@@ -219,11 +254,7 @@ void runProcedureProcess(SyncComponents& components, ProcessView& view) {
     data::TIBDataSet& DESTINOTABELA = components.newTargetCursor();
     openWith(TABELAS, kProcedureEnumeration);
 
-    data::TIBDataSet& targetDatabase = components.newTargetCursor();
-    openWith(targetDatabase, kTargetCharacterSetQuery);
-    const std::string targetCharacterSet =
-        data::trim(targetDatabase.FieldByName("RDB$CHARACTER_SET_NAME").AsString());
-    targetDatabase.Close();
+    const std::string targetCharacterSet = sync::targetCharacterSet(components);
 
     view.appendProcessLog("");
     while (!TABELAS.Eof()) {

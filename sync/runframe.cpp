@@ -53,6 +53,9 @@ void runGuards(SyncComponents& components, ProcessView& view) {
         view.showMessage(kSameDatabaseMessage);
         throw data::EAbort();
     }
+    // The run sees the target as it is: what the direct-execution connection and other
+    // attachments committed since its transaction began (a refused commit raises its error).
+    components.IBDatabase2().endTransactions();
 }
 
 void openWith(data::TIBDataSet& cursor, const std::string& line) {
@@ -110,6 +113,15 @@ std::vector<std::string> indexStatements(const std::string& text) {
     if (cut == std::string::npos)
         return {text};
     return {text.substr(0, cut + 1), text.substr(cut + 1)};
+}
+
+std::string targetCharacterSet(SyncComponents& components) {
+    static const char* const kTargetCharacterSetQuery = "SELECT RDB$CHARACTER_SET_NAME FROM RDB$DATABASE";
+    auto cursor = std::make_unique<data::TIBDataSet>();
+    cursor->setDatabase(&components.IBDatabase2());
+    openWith(*cursor, kTargetCharacterSetQuery);
+    const std::string name = data::trim(cursor->FieldByName("RDB$CHARACTER_SET_NAME").AsString());
+    return name.empty() ? "NONE" : name;
 }
 
 } // namespace vistrel::sync

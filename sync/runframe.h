@@ -31,6 +31,9 @@ bool reachesSameDatabase(data::TIBDatabase& session, data::TIBDatabase& other);
 // What every run checks before it starts: the same-name guard, then the same-database guard. Both
 // sessions are attached for the second (as the run's first cursors would attach them); when
 // they reach one database, its message is shown and the run ends silently, nothing written.
+// Then the target's open transaction is committed (the attachment kept), so that the run sees the
+// target as it is, with what the direct-execution connection and other attachments committed
+// since; a refused commit raises its error.
 void runGuards(SyncComponents& components, ProcessView& view);
 
 // Replaces the cursor's statement by one line and opens it.
@@ -58,5 +61,9 @@ data::TIBDataSet& newStatementCursor(SyncComponents& components, const std::stri
 // text of an inactive index (CREATE INDEX, then ALTER INDEX ... INACTIVE on a line of its own) is
 // cut before the ALTER INDEX line and run as two statements, in order.
 std::vector<std::string> indexStatements(const std::string& text);
+
+// The target's default character set, read with one query on the target ("NONE" when it has none):
+// a text column or parameter in any other set names its set.
+std::string targetCharacterSet(SyncComponents& components);
 
 } // namespace vistrel::sync

@@ -3,14 +3,18 @@
 // The table phase walks every relation of the source. A table missing from the target is made as
 // a placeholder table with the single column INTY, which is dropped as soon as the first source
 // column stands beside it (the server never drops a table's last column). Every source column
-// that the target lacks is added with the source's type and moved to its rank in the source's
-// column order. A column present on both sides with another stored length is only reported.
+// that the target lacks is added as the source declares it (domain, type, character set, collation,
+// default, NOT NULL, computed expression, identity, array bounds) and moved to its rank in the
+// source's column order; computed columns come after the table's stored columns, which they read.
+// A column that cannot be added is reported and the table's next columns still come. A column
+// present on both sides with another declared length is only reported.
 // The view phase then sends every view of the source as CREATE OR ALTER VIEW.
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
 #include "data/strings.h"
 #include "extract/fieldtype.h"
 #include "extract/ibextract.h"
+#include "sync/columndefinition.h"
 #include "sync/objectkinds.h"
 #include "sync/objectprocess.h"
 #include "sync/processes.h"
@@ -18,6 +22,7 @@
 #include "sync/runstop.h"
 
 #include <exception>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +46,36 @@ const char* const kColumnProbe =
     "A.RDB$FIELD_NAME FROM RDB$RELATION_FIELDS A, RDB$FIELDS B  WHERE A.RDB$RELATION_NAME=:TABELA AND "
     "A.RDB$FIELD_NAME=:CAMPO AND (B.RDB$FIELD_NAME = A.RDB$FIELD_SOURCE) ";
 
+// What the stated column list ORIGEM does not carry, for every column of one source table: the user
+// domain the column is declared with, the field's character set, a collation other than the set's
+// default (for a domain column only the column's own), the computed expression, the array bounds
+// ("dimension:lower:upper" items), whether it is an identity column and its generator's start.
+const char* const kColumnAttributesHead =
+    "SELECT A.RDB$FIELD_NAME AS NOME, CASE WHEN B.RDB$FIELD_NAME STARTING WITH 'RDB$' THEN NULL ELSE "
+    "B.RDB$FIELD_NAME END AS DOMINIO, S.RDB$CHARACTER_SET_NAME AS CONJUNTO, CASE WHEN B.RDB$FIELD_NAME "
+    "STARTING WITH 'RDB$' OR A.RDB$COLLATION_ID <> COALESCE(B.RDB$COLLATION_ID, 0) THEN (SELECT "
+    "O.RDB$COLLATION_NAME FROM RDB$COLLATIONS O WHERE O.RDB$CHARACTER_SET_ID = B.RDB$CHARACTER_SET_ID AND "
+    "O.RDB$COLLATION_ID = COALESCE(A.RDB$COLLATION_ID, B.RDB$COLLATION_ID) AND O.RDB$COLLATION_ID <> 0) END "
+    "AS COLACAO, B.RDB$COMPUTED_SOURCE AS CALCULO, (SELECT LIST(D.RDB$DIMENSION || ':' || D.RDB$LOWER_BOUND "
+    "|| ':' || D.RDB$UPPER_BOUND) FROM RDB$FIELD_DIMENSIONS D WHERE D.RDB$FIELD_NAME = B.RDB$FIELD_NAME) AS "
+    "DIMENSOES, ";
+// Identity columns exist from Firebird 3 (on-disk structure 12) on.
+const char* const kColumnAttributesIdentity =
+    "A.RDB$IDENTITY_TYPE AS IDENTIDADE, (SELECT G.RDB$INITIAL_VALUE FROM RDB$GENERATORS G WHERE "
+    "G.RDB$GENERATOR_NAME = A.RDB$GENERATOR_NAME) AS INICIO ";
+const char* const kColumnAttributesNoIdentity = "NULL AS IDENTIDADE, NULL AS INICIO ";
+const char* const kColumnAttributesTail =
+    "FROM RDB$RELATION_FIELDS A JOIN RDB$FIELDS B ON B.RDB$FIELD_NAME = A.RDB$FIELD_SOURCE LEFT JOIN "
+    "RDB$CHARACTER_SETS S ON S.RDB$CHARACTER_SET_ID = B.RDB$CHARACTER_SET_ID WHERE A.RDB$RELATION_NAME = "
+    ":TABELA";
+constexpr int kFirstOdsWithIdentity = 12;
+
+// The declared length in characters of a text column on the target, asked only when the stored
+// lengths of a column present on both sides differ.
+const char* const kTargetCharacterLength =
+    "SELECT B.RDB$CHARACTER_LENGTH AS TAMANHO_CARACTERES FROM RDB$RELATION_FIELDS A, RDB$FIELDS B WHERE "
+    "A.RDB$RELATION_NAME=:TABELA AND A.RDB$FIELD_NAME=:CAMPO AND B.RDB$FIELD_NAME = A.RDB$FIELD_SOURCE";
+
 // Statement and log texts of the table phase.
 const char* const kCreateTable = "CREATE TABLE ";
 const char* const kPlaceholderColumn = " ( INTY INT );";
@@ -49,7 +84,6 @@ const char* const kDropInty = " DROP INTY ";
 const char* const kAdd = " ADD ";
 const char* const kAlter = " ALTER ";
 const char* const kPosition = " POSITION ";
-const char* const kNotNull = "NOT NULL";
 const char* const kSizeWarning = "TAMANHO DO CAMPO DIFERENTE ";
 const char* const kSizeWarningTable = " NA TABELA ";
 const char* const kTableError = "Erro na tabela: ";
@@ -78,17 +112,40 @@ void setStatement(data::TIBDataSet& cursor, const char* text) {
     cursor.SelectSQL().Add(text);
 }
 
+// One source column as the table phase adds it: the values of its ORIGEM row and of the attribute
+// query, taken while the row is current, so that a computed column can be added after the others.
+struct SourceColumn {
+    std::string tableAsRead;
+    std::string nameAsRead;
+    int rank = 0; // 1-based rank in the source's column order
+    extract::ColumnTypeSource type;
+    ColumnDeclaration declaration;
+};
+
+bool isTextType(const std::string& typeName) {
+    const std::string t = data::trim(typeName);
+    return t == "VARYING" || t == "TEXT" || t == "CSTRING";
+}
+
 // The working values of one run of the table phase.
 class TablePhase {
 public:
-    TablePhase(SyncComponents& components, ProcessView& view) : m_components(components), m_view(view) {}
+    TablePhase(SyncComponents& components, ProcessView& view);
 
     void run(data::TIBDataSet& META);
 
 private:
     void relation(const std::string& name);
     void placeholderTable(const std::string& name);
-    void columnStep(data::TIBDataSet& origem);
+    void readColumnAttributes(const std::string& tableAsRead);
+    SourceColumn sourceColumn(data::TIBDataSet& origem);
+    // One column step: the column added when the target lacks it, the target reconnect once the
+    // table has changed, the index step after a placeholder table. A failure is reported for the
+    // table and the walk goes on with its next column.
+    void protectedColumnStep(const SourceColumn& column);
+    // Probe, size warning, ADD and POSITION.
+    bool columnStep(const SourceColumn& column);
+    bool declaredLengthDiffers(const SourceColumn& column, data::TIBDataSet& probe);
     void indexStep(const std::string& table);
     void dropPlaceholderColumn();
     // Sets CAMPOS2's whole statement text; executes it when criarauto is ticked.
@@ -96,6 +153,10 @@ private:
 
     SyncComponents& m_components;
     ProcessView& m_view;
+    std::string m_targetCharacterSet;
+    bool m_sourceHasIdentity = false;
+    // The attribute rows of the current table, by column name as read.
+    std::map<std::string, ColumnDeclaration> m_attributes;
     std::string COMMIT;
     std::string WTABELA;
     std::string CRIATABELA;
@@ -104,6 +165,10 @@ private:
     // 1-based rank of the current column in the source's column order.
     int m_rank = 0;
 };
+
+TablePhase::TablePhase(SyncComponents& components, ProcessView& view)
+    : m_components(components), m_view(view), m_targetCharacterSet(targetCharacterSet(components)),
+      m_sourceHasIdentity(components.IBDatabase1().odsMajorVersion() >= kFirstOdsWithIdentity) {}
 
 void TablePhase::run(data::TIBDataSet& META) {
     int count = 0;
@@ -158,10 +223,19 @@ void TablePhase::relation(const std::string& name) {
         origem.Close();
         origem.ParamByName("TABELA").setAsString(name);
         origem.Open();
+        readColumnAttributes(name);
+        // Computed columns read the stored ones: they are added once those stand.
+        std::vector<SourceColumn> computed;
         while (!origem.Eof()) {
-            columnStep(origem);
+            SourceColumn column = sourceColumn(origem);
+            if (data::trim(column.declaration.computedSource).empty())
+                protectedColumnStep(column);
+            else
+                computed.push_back(std::move(column));
             origem.Next();
         }
+        for (const SourceColumn& column : computed)
+            protectedColumnStep(column);
         if (tableMissing && m_view.criarauto())
             m_view.objectEvent(ObjectEvent::Created, ObjectType::Table, trimmed);
     }
@@ -191,60 +265,138 @@ void TablePhase::dropPlaceholderColumn() {
     campos2(drop);
 }
 
-void TablePhase::columnStep(data::TIBDataSet& origem) {
-    ++m_rank;
-    const std::string tableAsRead = origem.FieldByName("TABELA").AsString();
-    const std::string nameAsRead = origem.FieldByName("NOME").AsString();
-    const std::string T = data::trim(tableAsRead);
-    const std::string N = data::trim(nameAsRead);
+void TablePhase::readColumnAttributes(const std::string& tableAsRead) {
+    m_attributes.clear();
+    auto attributes = privateCursor(m_components.IBDatabase1());
+    setStatement(*attributes, kColumnAttributesHead);
+    attributes->SelectSQL().Add(m_sourceHasIdentity ? kColumnAttributesIdentity
+                                                    : kColumnAttributesNoIdentity);
+    attributes->SelectSQL().Add(kColumnAttributesTail);
+    attributes->ParamByName("TABELA").setAsString(tableAsRead);
+    attributes->Open();
+    while (!attributes->Eof()) {
+        ColumnDeclaration d;
+        d.domain = attributes->FieldByName("DOMINIO").AsString();
+        d.characterSet = attributes->FieldByName("CONJUNTO").AsString();
+        d.collation = attributes->FieldByName("COLACAO").AsString();
+        d.computedSource = attributes->FieldByName("CALCULO").AsString();
+        d.dimensions = attributes->FieldByName("DIMENSOES").AsString();
+        d.identity = !attributes->FieldByName("IDENTIDADE").AsString().empty();
+        d.identityStart = attributes->FieldByName("INICIO").AsString();
+        m_attributes[attributes->FieldByName("NOME").AsString()] = d;
+        attributes->Next();
+    }
+}
+
+SourceColumn TablePhase::sourceColumn(data::TIBDataSet& origem) {
+    SourceColumn c;
+    c.rank = ++m_rank;
+    c.tableAsRead = origem.FieldByName("TABELA").AsString();
+    c.nameAsRead = origem.FieldByName("NOME").AsString();
+    c.type = {
+        .typeName = origem.FieldByName("TIPO").AsString(),
+        .length = origem.FieldByName("TAMANHO").AsString(),
+        .precision = origem.FieldByName("PRECISAO").AsString(),
+        .scale = origem.FieldByName("CASAS_DECIMAIS").AsString(),
+        .subType = origem.FieldByName("SUBTIPO").AsString(),
+        .characterLength = origem.FieldByName("TAMANHO_CARACTERES").AsString(),
+    };
+    const auto found = m_attributes.find(c.nameAsRead);
+    if (found != m_attributes.end())
+        c.declaration = found->second;
+    c.declaration.defaultSource = origem.FieldByName("VALOR_PADRAO").AsString();
+    c.declaration.notNull = data::trim(origem.FieldByName("OBRIGATORIO").AsString()) == "1";
+    return c;
+}
+
+void TablePhase::protectedColumnStep(const SourceColumn& column) {
+    const std::string qualified = data::trim(column.tableAsRead) + "." + data::trim(column.nameAsRead);
+    const std::string pendingDrop = m_pendingDrop;
+    bool failed = false;
+    bool written = false;
+    try {
+        written = columnStep(column);
+    } catch (const std::exception& error) {
+        writeFailure(m_view, Pane::ErrorLog, kTableError + column.tableAsRead, error);
+        failed = true;
+    }
+    if (COMMIT == kFlagSet && m_view.criarauto()) {
+        try {
+            m_components.targetReconnect();
+        } catch (const std::exception& error) {
+            // The refused commit took the whole step back, the placeholder column's removal too.
+            if (!failed)
+                writeFailure(m_view, Pane::ErrorLog, kTableError + column.tableAsRead, error);
+            failed = true;
+            m_pendingDrop = pendingDrop;
+        }
+    }
+    if (failed)
+        m_view.objectEvent(ObjectEvent::Failed, ObjectType::Column, qualified);
+    else if (written && m_view.criarauto())
+        m_view.objectEvent(ObjectEvent::Created, ObjectType::Column, qualified);
+    if (WTABELA == kFlagSet) {
+        try {
+            indexStep(data::trim(column.tableAsRead));
+        } catch (const std::exception& error) {
+            writeFailure(m_view, Pane::ErrorLog, kTableError + column.tableAsRead, error);
+        }
+    }
+}
+
+bool TablePhase::declaredLengthDiffers(const SourceColumn& column, data::TIBDataSet& probe) {
+    if (probe.FieldByName("TAMANHO").AsString() == column.type.length)
+        return false;
+    // A column the target lacks reads no length and is reported, as before its ADD line.
+    if (probe.Eof() || !isTextType(column.type.typeName) || data::trim(column.type.characterLength).empty())
+        return true;
+    // Text is declared in characters: the stored lengths differ also for the same declaration in
+    // character sets of other widths.
+    auto characters = privateCursor(m_components.IBDatabase2());
+    setStatement(*characters, kTargetCharacterLength);
+    characters->ParamByName("TABELA").setAsString(column.tableAsRead);
+    characters->ParamByName("CAMPO").setAsString(column.nameAsRead);
+    characters->Open();
+    return characters->Eof() || data::trim(characters->FieldByName("TAMANHO_CARACTERES").AsString()) !=
+                                    data::trim(column.type.characterLength);
+}
+
+bool TablePhase::columnStep(const SourceColumn& column) {
     // The names as the statements carry them (quoted when they need it).
-    const std::string tableName = sqlIdentifier(T);
-    const std::string columnName = sqlIdentifier(N);
-    m_view.objectEvent(ObjectEvent::Walked, ObjectType::Column, T + "." + N);
+    const std::string tableName = sqlIdentifier(data::trim(column.tableAsRead));
+    const std::string columnName = sqlIdentifier(data::trim(column.nameAsRead));
+    const std::string qualified = data::trim(column.tableAsRead) + "." + data::trim(column.nameAsRead);
+    m_view.objectEvent(ObjectEvent::Walked, ObjectType::Column, qualified);
 
     auto DESTINO = privateCursor(m_components.IBDatabase2());
     setStatement(*DESTINO, kColumnProbe);
-    DESTINO->ParamByName("TABELA").setAsString(tableAsRead);
-    DESTINO->ParamByName("CAMPO").setAsString(nameAsRead);
+    DESTINO->ParamByName("TABELA").setAsString(column.tableAsRead);
+    DESTINO->ParamByName("CAMPO").setAsString(column.nameAsRead);
     DESTINO->Open();
 
-    std::string nullConstraint;
-    const std::string length = origem.FieldByName("TAMANHO").AsString();
-    if (DESTINO->FieldByName("TAMANHO").AsString() != length)
-        m_view.appendProcessLog(kSizeWarning + nameAsRead + kSizeWarningTable + tableAsRead);
+    if (declaredLengthDiffers(column, *DESTINO))
+        m_view.appendProcessLog(kSizeWarning + column.nameAsRead + kSizeWarningTable + column.tableAsRead);
 
     const bool columnMissing = DESTINO->Eof();
     if (columnMissing) {
-        m_view.objectEvent(ObjectEvent::Missing, ObjectType::Column, T + "." + N);
-        const std::string typeText = extract::columnTypeText({
-            .typeName = origem.FieldByName("TIPO").AsString(),
-            .length = length,
-            .precision = origem.FieldByName("PRECISAO").AsString(),
-            .scale = origem.FieldByName("CASAS_DECIMAIS").AsString(),
-            .subType = origem.FieldByName("SUBTIPO").AsString(),
-            .characterLength = origem.FieldByName("TAMANHO_CARACTERES").AsString(),
-        });
-        if (data::trim(origem.FieldByName("OBRIGATORIO").AsString()) == "1")
-            nullConstraint = kNotNull;
-        const std::string add = kAlterTable + tableName + kAdd + columnName + " " + typeText;
-        m_view.appendProcessLog(add + "; ");
-        campos2(add + " " + nullConstraint + "; ");
+        m_view.objectEvent(ObjectEvent::Missing, ObjectType::Column, qualified);
+        ColumnDeclaration declaration = column.declaration;
+        declaration.baseType = extract::columnTypeText(column.type);
+        // The logged line is the statement executed.
+        const std::string add = kAlterTable + tableName + kAdd + columnName + " " +
+                                columnDefinition(declaration, m_targetCharacterSet) + "; ";
+        m_view.appendProcessLog(add);
+        campos2(add);
+        COMMIT = kFlagSet;
         if (!m_pendingDrop.empty())
             dropPlaceholderColumn();
         const std::string position =
-            kAlterTable + tableName + kAlter + columnName + kPosition + std::to_string(m_rank) + ";";
+            kAlterTable + tableName + kAlter + columnName + kPosition + std::to_string(column.rank) + ";";
         m_view.appendProcessLog(position);
-        m_view.objectEvent(ObjectEvent::Written, ObjectType::Column, T + "." + N);
+        m_view.objectEvent(ObjectEvent::Written, ObjectType::Column, qualified);
         campos2(position + " ");
-        COMMIT = kFlagSet;
     }
-    if (COMMIT == kFlagSet && m_view.criarauto())
-        m_components.targetReconnect();
-    if (columnMissing && m_view.criarauto())
-        m_view.objectEvent(ObjectEvent::Created, ObjectType::Column, T + "." + N);
-    DESTINO->Close();
-    if (WTABELA == kFlagSet)
-        indexStep(T);
+    return columnMissing;
 }
 
 void TablePhase::indexStep(const std::string& table) {

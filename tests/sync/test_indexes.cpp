@@ -152,8 +152,8 @@ TEST(IndexProcessTarget, CommitRefusedAtTheReconnectIsTheIndexFailure) {
 }
 
 // Elsewhere a refused commit ends the run: the unique index above, left uncommitted by a run in
-// fast mode, makes the exception process's first reconnect fail.
-TEST(IndexProcessTarget, CommitRefusedAtAnUnprotectedReconnectEndsTheRun) {
+// fast mode, makes the commit that starts the next run fail, before anything is written.
+TEST(IndexProcessTarget, CommitRefusedAtTheStartOfTheNextRunEndsIt) {
     DatabasePair db(std::string(kDuplicateSource) +
                         "CREATE EXCEPTION E_UM 'um'; CREATE EXCEPTION E_DOIS 'dois';",
                     kDuplicateTarget);
@@ -165,15 +165,17 @@ TEST(IndexProcessTarget, CommitRefusedAtAnUnprotectedReconnectEndsTheRun) {
 
     db.host().rapidoValue = false;
     EXPECT_THROW(db.host().run(sync::runExceptionProcess), data::EIBInterBaseError);
-    const std::vector<std::string> expected = {
-        "Exception não encontrada; " + padded("E_UM"),
-        "-------------------------Inicio da Exceptions--------------------------",
-        "\r\n\r\n\r\nCREATE OR ALTER EXCEPTION \"E_UM\" 'um';\r\n"};
-    EXPECT_EQ(db.host().processLog, expected);
+    EXPECT_TRUE(db.host().processLog.empty());
     EXPECT_TRUE(db.host().messages.empty());
-    // The refused commit took the whole transaction with it.
+    // The refused commit took the whole transaction with it; the target stays attached.
+    EXPECT_TRUE(db.host().IBDatabase2().Connected());
     EXPECT_TRUE(db.target.queryRows(kTargetIndexes).empty());
-    EXPECT_TRUE(db.target.queryRows("select rdb$exception_name from rdb$exceptions").empty());
+
+    // The next run starts clean.
+    db.host().run(sync::runExceptionProcess);
+    EXPECT_EQ(db.host().messages, std::vector<std::string>{kConcluido});
+    EXPECT_EQ(db.target.queryRows("select trim(rdb$exception_name) from rdb$exceptions order by 1"),
+              (std::vector<std::string>{"E_DOIS", "E_UM"}));
 }
 
 // A name with blanks inside is given to the extractor as it stands (only the padding goes), so the

@@ -229,22 +229,28 @@ INSTANTIATE_TEST_SUITE_P(CharacterSets, ProcedureTypes, ::testing::ValuesIn(kTyp
 // Parameters declared with a domain take the domain's type (the target needs no domain), and the
 // NOT NULL of a plain domain parameter; TYPE OF takes the type alone. Collations, NOT NULL and
 // defaults of the parameters themselves are kept, and so is a BOOLEAN.
+// Parameters declared with a domain, TYPE OF a domain or TYPE OF COLUMN name it, so that the
+// domain's NOT NULL and check travel; the others carry their own type, set, collation, NOT NULL
+// and default.
 TEST(ProcedureProcess, DomainsCollationsDefaultsAndBooleansAreKept) {
-    Databases db(R"(CREATE DOMAIN DM_VALOR NUMERIC(9,2) NOT NULL;
+    constexpr char kDomains[] = R"(CREATE DOMAIN DM_VALOR NUMERIC(9,2) NOT NULL CHECK (VALUE >= 0);
 CREATE DOMAIN DM_NOME VARCHAR(20) CHARACTER SET UTF8;
-SET TERM ^;
+CREATE TABLE T_TIPO (C VARCHAR(7) CHARACTER SET UTF8);
+)";
+    Databases db(std::string(kDomains) + R"(SET TERM ^;
 CREATE PROCEDURE DOMS (O DM_VALOR, Q TYPE OF DM_VALOR, T VARCHAR(10) CHARACTER SET UTF8 COLLATE UNICODE_CI,
-  U INTEGER NOT NULL, W BOOLEAN, X DM_NOME, V INTEGER = 5, Y VARCHAR(3) DEFAULT 'abc')
-RETURNS (R NUMERIC(9,2) NOT NULL, S VARCHAR(40))
+  U INTEGER NOT NULL, W BOOLEAN, X DM_NOME, C TYPE OF COLUMN T_TIPO.C, N DM_NOME NOT NULL, V INTEGER = 5,
+  Y VARCHAR(3) DEFAULT 'abc')
+RETURNS (R NUMERIC(9,2) NOT NULL, S VARCHAR(60))
 AS
 BEGIN
   R = O + COALESCE(Q, 0) + U + V;
-  S = T || IIF(W, 'v', 'f') || X || Y;
+  S = T || IIF(W, 'v', 'f') || X || C || N || Y;
   SUSPEND;
 END^
 SET TERM ;^
 )",
-                 "");
+                 kDomains);
     TestHost& host = *db.host;
 
     host.run(sync::runProcedureProcess);
@@ -252,29 +258,53 @@ SET TERM ;^
     ASSERT_EQ(host.processLog.size(), 3u);
     EXPECT_EQ(
         host.processLog[2],
-        statement(
-            " CREATE OR ALTER PROCEDURE DOMS (   O  NUMERIC(9,2) NOT NULL ,  Q  NUMERIC(9,2) ,  T  "
-            "VARCHAR(10) CHARACTER SET UTF8 COLLATE UNICODE_CI ,  U  integer NOT NULL ,  W  BOOLEAN ,  X  "
-            "VARCHAR(20) CHARACTER SET UTF8 ,  V  integer = 5 ,  Y  VARCHAR(3) DEFAULT 'abc'  ) RETURNS ( "
-            "R  NUMERIC(9,2) NOT NULL ,   S  VARCHAR(40) ) AS ",
-            "BEGIN\n  R = O + COALESCE(Q, 0) + U + V;\n  S = T || IIF(W, 'v', 'f') || X || Y;\n  "
-            "SUSPEND;\nEND"));
+        statement(" CREATE OR ALTER PROCEDURE DOMS (   O  DM_VALOR ,  Q  TYPE OF DM_VALOR ,  T  "
+                  "VARCHAR(10) CHARACTER SET UTF8 COLLATE UNICODE_CI ,  U  integer NOT NULL ,  W  BOOLEAN ,  "
+                  "X  DM_NOME ,  C  TYPE OF COLUMN T_TIPO.C ,  N  DM_NOME NOT NULL ,  V  integer = 5 ,  Y  "
+                  "VARCHAR(3) DEFAULT 'abc'  ) RETURNS ( R  NUMERIC(9,2) NOT NULL ,   S  VARCHAR(60) ) AS ",
+                  "BEGIN\n  R = O + COALESCE(Q, 0) + U + V;\n  S = T || IIF(W, 'v', 'f') || X || C || N || "
+                  "Y;\n  SUSPEND;\nEND"));
     EXPECT_TRUE(host.errorLog.empty());
 
-    const char* call = "select r || '|' || s from doms(1.25, null, 'Tt', 2, true, 'x')";
-    EXPECT_EQ(db.source.queryValue(call), "8.25|Ttvxabc");
-    EXPECT_EQ(db.target.queryValue(call), "8.25|Ttvxabc");
-    // The domain's NOT NULL still refuses a null.
-    EXPECT_THROW(db.target.query("select r from doms(null, null, 'Tt', 2, true, 'x')"), IsqlError);
-    // Everything but the field source (a domain name on the source) reads back the same.
+    const char* call = "select r || '|' || s from doms(1.25, null, 'Tt', 2, true, 'x', 'c', 'n')";
+    EXPECT_EQ(db.source.queryValue(call), "8.25|Ttvxcnabc");
+    EXPECT_EQ(db.target.queryValue(call), "8.25|Ttvxcnabc");
+    // The domain's NOT NULL and check still refuse what they refuse on the source.
+    EXPECT_THROW(db.target.query("select r from doms(null, null, 'Tt', 2, true, 'x', 'c', 'n')"), IsqlError);
+    EXPECT_THROW(db.target.query("select r from doms(-1, null, 'Tt', 2, true, 'x', 'c', 'n')"), IsqlError);
+    // Everything reads back the same, the domain a parameter is declared with included.
     const std::string types =
         "select p.rdb$parameter_type, p.rdb$parameter_number, f.rdb$field_type, "
         "coalesce(f.rdb$field_sub_type, 0), f.rdb$field_scale, f.rdb$field_precision, "
         "f.rdb$character_length, f.rdb$character_set_id, coalesce(p.rdb$collation_id, "
-        "f.rdb$collation_id, 0), cast(p.rdb$default_source as varchar(20)) from "
-        "rdb$procedure_parameters p join rdb$fields f on f.rdb$field_name = p.rdb$field_source "
-        "where p.rdb$procedure_name = 'DOMS' order by 1, 2";
+        "f.rdb$collation_id, 0), cast(p.rdb$default_source as varchar(20)), iif(p.rdb$field_source "
+        "starting with 'RDB$', '', trim(p.rdb$field_source)), coalesce(p.rdb$parameter_mechanism, 0), "
+        "coalesce(trim(p.rdb$relation_name), ''), coalesce(trim(p.rdb$field_name), ''), "
+        "coalesce(p.rdb$null_flag, 0) from rdb$procedure_parameters p join rdb$fields f on "
+        "f.rdb$field_name = p.rdb$field_source where p.rdb$procedure_name = 'DOMS' order by 1, 2";
     EXPECT_EQ(db.target.queryRows(types), db.source.queryRows(types));
+}
+
+// Clicked twice on the same session: the second run sees what the first one created through the
+// direct-execution connection and rebuilds nothing.
+TEST(ProcedureProcess, ASecondClickRebuildsNothing) {
+    Databases db(R"(SET TERM ^;
+CREATE PROCEDURE P_UM RETURNS (R INTEGER) AS BEGIN R = 1; SUSPEND; END^
+CREATE PROCEDURE P_DOIS (A INTEGER) RETURNS (R INTEGER) AS BEGIN R = A * 2; SUSPEND; END^
+SET TERM ;^
+)",
+                 "");
+    TestHost& host = *db.host;
+
+    host.run(sync::runProcedureProcess);
+    ASSERT_EQ(host.processLog.size(), 5u);
+    EXPECT_EQ(db.target.queryValue("select r from p_dois(4)"), "8");
+
+    host.run(sync::runProcedureProcess);
+
+    EXPECT_EQ(host.processLog, std::vector<std::string>{""});
+    EXPECT_TRUE(host.errorLog.empty());
+    EXPECT_EQ(host.messages, (std::vector<std::string>{kFinalizada, kFinalizada}));
 }
 
 // ------------------------------------------------------------------ the decision by counts
@@ -443,20 +473,18 @@ SET TERM ;^
     EXPECT_TRUE(
         db.target.queryRows("select 1 from rdb$procedures where rdb$procedure_name = 'A_CHAMA'").empty());
 
-    // A second click: A_CHAMA now finds B_CHAMADA. The target session is never reconnected, so its
-    // snapshot still lacks B_CHAMADA, which is rebuilt again, unchanged.
+    // A second click: the run starts by committing the target session's transaction, so it sees
+    // B_CHAMADA, which the direct-execution connection committed, and rebuilds only A_CHAMA, which
+    // now finds it.
     host.run(sync::runProcedureProcess);
 
     EXPECT_EQ(host.processLog,
-              (std::vector<std::string>{"", std::string(kExecutando) + "A_CHAMA", statementA,
-                                        std::string(kExecutando) + "B_CHAMADA", statementB}));
+              (std::vector<std::string>{"", std::string(kExecutando) + "A_CHAMA", statementA}));
     EXPECT_EQ(host.errorLog, (std::vector<std::string>{std::string(kFalha) + "A_CHAMA", kChamadaUnknown}));
     EXPECT_TRUE(host.procedureBuffer.empty());
     EXPECT_EQ(db.target.queryValue("select r from a_chama(5)"), "11");
 
-    // A new target session sees both: nothing left to do.
-    host.IBDatabase2().setConnected(false);
-    host.IBDatabase2().setConnected(true);
+    // A third click, on the same target session: nothing left to do.
     host.run(sync::runProcedureProcess);
     EXPECT_EQ(host.processLog, std::vector<std::string>{""});
     EXPECT_EQ(host.errorLog.size(), 2u);

@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,7 +134,7 @@ std::vector<std::string> clienteLines() {
         "",
         "CREATE TABLE " + pad("CLIENTE") + " ( INTY INT );",
         sizeWarning("ID", "CLIENTE"),
-        "ALTER TABLE CLIENTE ADD ID INTEGER; ",
+        "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; ",
         "ALTER TABLE " + pad("CLIENTE") + " DROP INTY ",
         "ALTER TABLE CLIENTE ALTER ID POSITION 1;",
         sizeWarning("NOME", "CLIENTE"),
@@ -148,14 +151,13 @@ TEST(TablePhase, MissingTableIsCreatedWithItsColumnsInOrder) {
     expected.push_back(kViewsStart);
     EXPECT_EQ(r.host.processLog, expected);
     EXPECT_TRUE(r.host.errorLog.empty());
-    // The executed statements, blanks as they are: NOT NULL only in the executed ADD, one blank
-    // before the semicolon of an ADD without it.
+    // The executed statements, blanks as they are: each ADD is its logged line.
     EXPECT_EQ(r.statements.texts, (std::vector<std::string>{
                                       "CREATE TABLE " + pad("CLIENTE") + " ( INTY INT ); \r\n",
                                       "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; \r\n",
                                       "ALTER TABLE " + pad("CLIENTE") + " DROP INTY \r\n",
                                       "ALTER TABLE CLIENTE ALTER ID POSITION 1; \r\n",
-                                      "ALTER TABLE CLIENTE ADD NOME VARCHAR(60) ; \r\n",
+                                      "ALTER TABLE CLIENTE ADD NOME VARCHAR(60); \r\n",
                                       "ALTER TABLE CLIENTE ALTER NOME POSITION 2; \r\n",
                                   }));
     // Reconnected after the placeholder table and after each column step.
@@ -194,7 +196,7 @@ ALTER TABLE PRODUTO DROP LIXO2;
 
     EXPECT_EQ(r.host.processLog, (std::vector<std::string>{
                                      sizeWarning("CODIGO", "PRODUTO"),
-                                     "ALTER TABLE PRODUTO ADD CODIGO INTEGER; ",
+                                     "ALTER TABLE PRODUTO ADD CODIGO INTEGER NOT NULL; ",
                                      "ALTER TABLE PRODUTO ALTER CODIGO POSITION 1;",
                                      sizeWarning("PRECO", "PRODUTO"),
                                      "ALTER TABLE PRODUTO ADD PRECO NUMERIC(9, 2); ",
@@ -293,7 +295,7 @@ CREATE TABLE ZITEM (ID INTEGER);
                                      "",
                                      "CREATE TABLE " + pad("PEDIDO") + " ( INTY INT );",
                                      sizeWarning("ID", "PEDIDO"),
-                                     "ALTER TABLE PEDIDO ADD ID INTEGER; ",
+                                     "ALTER TABLE PEDIDO ADD ID INTEGER NOT NULL; ",
                                      "ALTER TABLE " + pad("PEDIDO") + " DROP INTY ",
                                      "ALTER TABLE PEDIDO ALTER ID POSITION 1;",
                                      index,
@@ -360,7 +362,7 @@ struct TypeRow {
 
 constexpr TypeRow kTypeRows[] = {
     {"C_SMALLINT", "SMALLINT", "SMALLINT"},
-    {"C_INTEGER", "INTEGER NOT NULL", "INTEGER"},
+    {"C_INTEGER", "INTEGER NOT NULL", "INTEGER NOT NULL"},
     {"C_BIGINT", "BIGINT", "BIGINT"},
     {"C_NUMERIC41", "NUMERIC(4,1)", "NUMERIC(4, 1)"},
     {"C_NUMERIC92", "NUMERIC(9,2)", "NUMERIC(9, 2)"},
@@ -414,6 +416,212 @@ TEST_P(ColumnTypes, AddedColumnsGetTheSourcesTypes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CharacterSets, ColumnTypes, ::testing::Values("WIN1252", "UTF8"));
+
+// ---- Column declarations ------------------------------------------------------------------------
+
+std::string fileText(const std::string& name) {
+    std::ifstream in(sqlScript(name));
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// One line per column in position order with everything its declaration leaves in the catalogue:
+// name, position, user domain, type, sub-type, byte and character length, precision, scale,
+// character set, collation, NOT NULL, default, computed expression, dimensions, identity and the
+// start of its generator, segment length; then one line per array bound.
+std::vector<std::string> columnDeclarations(const ScratchDatabase& db, const std::string& table) {
+    std::vector<std::string> rows = db.queryRows(
+        "select trim(rf.rdb$field_name) || '|' || rf.rdb$field_position || '|' || iif(f.rdb$field_name "
+        "starting with 'RDB$', '', trim(f.rdb$field_name)) || '|' || f.rdb$field_type || '|' || "
+        "coalesce(f.rdb$field_sub_type, 0) || '|' || f.rdb$field_length || '|' || "
+        "coalesce(f.rdb$character_length, 0) || '|' || coalesce(f.rdb$field_precision, 0) || '|' || "
+        "coalesce(f.rdb$field_scale, 0) || '|' || coalesce(trim(cs.rdb$character_set_name), '') || '|' || "
+        "coalesce(trim(co.rdb$collation_name), '') || '|' || coalesce(rf.rdb$null_flag, 0) || '|' || "
+        "coalesce(cast(rf.rdb$default_source as varchar(200)), '') || '|' || "
+        "coalesce(cast(f.rdb$computed_source as varchar(200)), '') || '|' || coalesce(f.rdb$dimensions, 0) "
+        "|| "
+        "'|' || coalesce(rf.rdb$identity_type, -1) || '|' || coalesce(g.rdb$initial_value, '') || '|' || "
+        "coalesce(f.rdb$segment_length, 0) from rdb$relation_fields rf join rdb$fields f on f.rdb$field_name "
+        "= rf.rdb$field_source left join rdb$character_sets cs on cs.rdb$character_set_id = "
+        "f.rdb$character_set_id left join rdb$collations co on co.rdb$character_set_id = "
+        "f.rdb$character_set_id and co.rdb$collation_id = coalesce(rf.rdb$collation_id, f.rdb$collation_id) "
+        "left join rdb$generators g on g.rdb$generator_name = rf.rdb$generator_name where "
+        "rf.rdb$relation_name = '" +
+        table + "' order by rf.rdb$field_position");
+    const std::vector<std::string> bounds = db.queryRows(
+        "select trim(rf.rdb$field_name) || ' ' || d.rdb$dimension || ' ' || d.rdb$lower_bound || ':' || "
+        "d.rdb$upper_bound from rdb$relation_fields rf join rdb$field_dimensions d on d.rdb$field_name = "
+        "rf.rdb$field_source where rf.rdb$relation_name = '" +
+        table + "' order by 1");
+    rows.insert(rows.end(), bounds.begin(), bounds.end());
+    return rows;
+}
+
+struct DeclarationRow {
+    const char* column;
+    int rank;
+    const char* onWin1252; // the definition the ADD line writes on a WIN1252 target
+    const char* onUtf8;    // and on a UTF8 target
+};
+
+// COLUNAS of columns_source.sql: stored columns in their order, then the computed ones.
+constexpr DeclarationRow kDeclarationRows[] = {
+    {"C_DOMINIO", 1, "DM_CODIGO", "DM_CODIGO"},
+    {"C_DOMINIO_PROPRIO", 2, "DM_NOME DEFAULT 'proprio' NOT NULL COLLATE UNICODE_CI",
+     "DM_NOME DEFAULT 'proprio' NOT NULL COLLATE UNICODE_CI"},
+    {"C_LOGICO", 3, "DM_LOGICO", "DM_LOGICO"},
+    {"C_MATRIZ_DOMINIO", 4, "DM_MATRIZ", "DM_MATRIZ"},
+    {"C_UTF8", 5, "VARCHAR(10) CHARACTER SET UTF8", "VARCHAR(10)"},
+    {"C_ASCII", 6, "CHAR(5) CHARACTER SET ASCII", "CHAR(5) CHARACTER SET ASCII"},
+    {"C_OCTETS", 7, "CHAR(8) CHARACTER SET OCTETS", "CHAR(8) CHARACTER SET OCTETS"},
+    {"C_WIN1252", 8, "VARCHAR(10)", "VARCHAR(10) CHARACTER SET WIN1252"},
+    {"C_COLACAO", 9, "VARCHAR(10) COLLATE WIN_PTBR", "VARCHAR(10) CHARACTER SET WIN1252 COLLATE WIN_PTBR"},
+    {"C_UTF8_COLACAO", 10, "VARCHAR(10) CHARACTER SET UTF8 COLLATE UNICODE_CI_AI",
+     "VARCHAR(10) COLLATE UNICODE_CI_AI"},
+    {"C_LITERAL", 11, "VARCHAR(10) DEFAULT 'abc' NOT NULL",
+     "VARCHAR(10) CHARACTER SET WIN1252 DEFAULT 'abc' NOT NULL"},
+    {"C_NULO", 12, "INTEGER DEFAULT NULL", "INTEGER DEFAULT NULL"},
+    {"C_AGORA", 13, "TIMESTAMP DEFAULT CURRENT_TIMESTAMP NOT NULL",
+     "TIMESTAMP DEFAULT CURRENT_TIMESTAMP NOT NULL"},
+    {"C_NUMERO", 14, "NUMERIC(9, 2) DEFAULT 0", "NUMERIC(9, 2) DEFAULT 0"},
+    {"C_BOOLEANO", 15, "BOOLEAN DEFAULT FALSE", "BOOLEAN DEFAULT FALSE"},
+    {"C_IDENTIDADE", 17, "INTEGER GENERATED BY DEFAULT AS IDENTITY NOT NULL",
+     "INTEGER GENERATED BY DEFAULT AS IDENTITY NOT NULL"},
+    {"C_IDENTIDADE_100", 18, "BIGINT GENERATED BY DEFAULT AS IDENTITY (START WITH 100) NOT NULL",
+     "BIGINT GENERATED BY DEFAULT AS IDENTITY (START WITH 100) NOT NULL"},
+    {"C_MATRIZ", 19, "INTEGER [1:3, 0:4]", "INTEGER [1:3, 0:4]"},
+    {"C_MATRIZ_TEXTO", 20, "VARCHAR(5) [1:2] CHARACTER SET UTF8", "VARCHAR(5) [1:2]"},
+    {"C_TEXTO", 22, "BLOB SUB_TYPE TEXT CHARACTER SET UTF8", "BLOB SUB_TYPE TEXT"},
+    {"C_FIM", 23, "INTEGER", "INTEGER"},
+    {"C_CALCULADO", 16, "VARCHAR(21) COMPUTED BY (C_LITERAL || '-' || C_WIN1252)",
+     "VARCHAR(21) CHARACTER SET WIN1252 COMPUTED BY (C_LITERAL || '-' || C_WIN1252)"},
+    {"C_CALCULO_NUMERO", 21, "NUMERIC(18, 2) COMPUTED BY (C_NUMERO * 2)",
+     "NUMERIC(18, 2) COMPUTED BY (C_NUMERO * 2)"},
+};
+
+// The source is WIN1252; the target's default set decides which columns name their set.
+class ColumnDeclarations : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ColumnDeclarations, AddedColumnsAreDeclaredAsOnTheSource) {
+    const std::string targetSet = GetParam();
+    const bool utf8 = targetSet == "UTF8";
+    ScratchDatabase source("origem", "fatura.fdb",
+                           {.script = sqlScript("columns_domains.sql"),
+                            .sql = fileText("columns_source.sql") + "INSERT INTO PRESENTE (P_ID) VALUES (1);",
+                            .characterSet = "WIN1252"});
+    ScratchDatabase target(
+        "destino", "fatura.fdb",
+        {.script = sqlScript("columns_domains.sql"),
+         .sql = "CREATE TABLE PRESENTE (P_ID INTEGER, P_UTF8 VARCHAR(10), P_MAIOR VARCHAR(10));"
+                "INSERT INTO PRESENTE (P_ID) VALUES (1);",
+         .characterSet = targetSet});
+    TestHost host(source, target);
+    StatementRecorder statements(host.CAMPOS2());
+
+    host.run(sync::runTableViewProcess);
+
+    EXPECT_TRUE(host.errorLog.empty()) << host.errorLog.front();
+    std::vector<std::string> expected = {"", "CREATE TABLE " + pad("COLUNAS") + " ( INTY INT );"};
+    for (const DeclarationRow& row : kDeclarationRows) {
+        expected.push_back(sizeWarning(row.column, "COLUNAS"));
+        const std::string add = std::string("ALTER TABLE COLUNAS ADD ") + row.column + " " +
+                                (utf8 ? row.onUtf8 : row.onWin1252) + "; ";
+        expected.push_back(add);
+        if (&row == &kDeclarationRows[0])
+            expected.push_back("ALTER TABLE " + pad("COLUNAS") + " DROP INTY ");
+        expected.push_back(std::string("ALTER TABLE COLUNAS ALTER ") + row.column + " POSITION " +
+                           std::to_string(row.rank) + ";");
+    }
+    // A present column declared alike in another set is not reported; a longer one is.
+    expected.push_back(sizeWarning("P_MAIOR", "PRESENTE"));
+    expected.push_back(sizeWarning("P_NOVO", "PRESENTE"));
+    expected.push_back(std::string("ALTER TABLE PRESENTE ADD P_NOVO VARCHAR(10)") +
+                       (utf8 ? "" : " CHARACTER SET UTF8") + " DEFAULT 'novo'; ");
+    expected.push_back("ALTER TABLE PRESENTE ALTER P_NOVO POSITION 4;");
+    expected.push_back(sizeWarning("P_DOBRO", "PRESENTE"));
+    expected.push_back("ALTER TABLE PRESENTE ADD P_DOBRO BIGINT COMPUTED BY (P_ID * 2); ");
+    expected.push_back("ALTER TABLE PRESENTE ALTER P_DOBRO POSITION 5;");
+    expected.push_back(kViewsStart);
+    ASSERT_EQ(host.processLog.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(host.processLog[i], expected[i]) << "entry " << i;
+    // Every ADD executed is its logged line.
+    for (const DeclarationRow& row : kDeclarationRows) {
+        const std::string add = std::string("ALTER TABLE COLUNAS ADD ") + row.column + " " +
+                                (utf8 ? row.onUtf8 : row.onWin1252) + "; \r\n";
+        EXPECT_NE(std::find(statements.texts.begin(), statements.texts.end(), add), statements.texts.end())
+            << add;
+    }
+
+    EXPECT_EQ(columnDeclarations(target, "COLUNAS"), columnDeclarations(source, "COLUNAS"));
+    std::vector<std::string> present = columnDeclarations(target, "PRESENTE");
+    const std::vector<std::string> sourcePresent = columnDeclarations(source, "PRESENTE");
+    ASSERT_EQ(present.size(), 5u);
+    EXPECT_EQ(present[3], sourcePresent[3]);
+    EXPECT_EQ(present[4], sourcePresent[4]);
+    // The identity columns got generators of their own on the target; the computed column reads
+    // the existing row, the default is there for new rows.
+    EXPECT_EQ(target.queryValue("select count(*) from rdb$generators where rdb$system_flag = 6"), "2");
+    target.runSql("INSERT INTO PRESENTE (P_ID) VALUES (5);");
+    EXPECT_EQ(
+        target.queryRows("select p_id || ' ' || coalesce(p_novo, 'nulo') || ' ' || p_dobro from presente "
+                         "order by p_id"),
+        (std::vector<std::string>{"1 nulo 2", "5 novo 10"}));
+
+    // A second run finds nothing missing and reports only the column that is really longer.
+    const size_t firstRun = host.processLog.size();
+    host.run(sync::runTableViewProcess);
+    EXPECT_EQ(std::vector<std::string>(host.processLog.begin() + static_cast<std::ptrdiff_t>(firstRun),
+                                       host.processLog.end()),
+              (std::vector<std::string>{sizeWarning("P_MAIOR", "PRESENTE"), kViewsStart}));
+}
+
+INSTANTIATE_TEST_SUITE_P(TargetSets, ColumnDeclarations, ::testing::Values("WIN1252", "UTF8"));
+
+// A column that the server refuses does not hold back the table's next columns: a NOT NULL column
+// without a default on a table with rows (refused at the commit) and an identity column there
+// (the same) are each reported for the table, and the columns after them are still added.
+TEST(TablePhase, RefusedColumnIsReportedAndTheNextColumnsStillCome) {
+    Databases r(R"(
+CREATE TABLE CLIENTE (ID INTEGER, OBRIGATORIO INTEGER NOT NULL, DEPOIS VARCHAR(5),
+                      CONTADOR INTEGER GENERATED BY DEFAULT AS IDENTITY, COM_PADRAO INTEGER DEFAULT 7 NOT NULL);
+CREATE TABLE ZPRODUTO (ID INTEGER);
+)",
+                "CREATE TABLE CLIENTE (ID INTEGER); INSERT INTO CLIENTE VALUES (1);");
+
+    r.run();
+
+    EXPECT_EQ(r.host.errorLog,
+              (std::vector<std::string>{kTableFailed + pad("CLIENTE"), kTableFailed + pad("CLIENTE")}));
+    EXPECT_EQ(r.host.processLog,
+              (std::vector<std::string>{
+                  sizeWarning("OBRIGATORIO", "CLIENTE"),
+                  "ALTER TABLE CLIENTE ADD OBRIGATORIO INTEGER NOT NULL; ",
+                  "ALTER TABLE CLIENTE ALTER OBRIGATORIO POSITION 2;",
+                  sizeWarning("DEPOIS", "CLIENTE"),
+                  "ALTER TABLE CLIENTE ADD DEPOIS VARCHAR(5); ",
+                  "ALTER TABLE CLIENTE ALTER DEPOIS POSITION 3;",
+                  sizeWarning("CONTADOR", "CLIENTE"),
+                  "ALTER TABLE CLIENTE ADD CONTADOR INTEGER GENERATED BY DEFAULT AS IDENTITY NOT NULL; ",
+                  "ALTER TABLE CLIENTE ALTER CONTADOR POSITION 4;",
+                  sizeWarning("COM_PADRAO", "CLIENTE"),
+                  "ALTER TABLE CLIENTE ADD COM_PADRAO INTEGER DEFAULT 7 NOT NULL; ",
+                  "ALTER TABLE CLIENTE ALTER COM_PADRAO POSITION 5;",
+                  "",
+                  "CREATE TABLE " + pad("ZPRODUTO") + " ( INTY INT );",
+                  sizeWarning("ID", "ZPRODUTO"),
+                  "ALTER TABLE ZPRODUTO ADD ID INTEGER; ",
+                  "ALTER TABLE " + pad("ZPRODUTO") + " DROP INTY ",
+                  "ALTER TABLE ZPRODUTO ALTER ID POSITION 1;",
+                  kViewsStart,
+              }));
+    EXPECT_EQ(columnNames(r.target, "CLIENTE"), (std::vector<std::string>{"ID", "DEPOIS", "COM_PADRAO"}));
+    EXPECT_EQ(r.target.queryValue("select id || ' ' || com_padrao from cliente"), "1 7");
+    EXPECT_EQ(columnNames(r.target, "ZPRODUTO"), (std::vector<std::string>{"ID"}));
+    EXPECT_TRUE(r.host.IBDatabase2().Connected());
+    EXPECT_EQ(r.host.processEventsCalls, 2);
+}
 
 // ---- Views --------------------------------------------------------------------------------------
 

@@ -91,7 +91,7 @@ void TablesViewsWindowTest::iniciarCreatesTablesAndViews() {
             "",
             "CREATE TABLE " + pad("CLIENTE") + " ( INTY INT );",
             "TAMANHO DO CAMPO DIFERENTE " + pad("ID") + " NA TABELA " + pad("CLIENTE"),
-            "ALTER TABLE CLIENTE ADD ID INTEGER; ",
+            "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; ",
             "ALTER TABLE " + pad("CLIENTE") + " DROP INTY ",
             "ALTER TABLE CLIENTE ALTER ID POSITION 1;",
             "TAMANHO DO CAMPO DIFERENTE " + pad("NOME") + " NA TABELA " + pad("CLIENTE"),
