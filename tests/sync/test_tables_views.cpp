@@ -593,7 +593,14 @@ CREATE TABLE ZPRODUTO (ID INTEGER);
     r.run();
 
     EXPECT_EQ(r.host.errorLog,
-              (std::vector<std::string>{kTableFailed + pad("CLIENTE"), kTableFailed + pad("CLIENTE")}));
+              (std::vector<std::string>{
+                  kTableFailed + pad("CLIENTE"),
+                  "    SQLCODE -607: unsuccessful metadata update - Cannot make field OBRIGATORIO of table "
+                  "CLIENTE NOT NULL because there are NULLs present",
+                  kTableFailed + pad("CLIENTE"),
+                  "    SQLCODE -607: unsuccessful metadata update - Cannot make field CONTADOR of table "
+                  "CLIENTE NOT NULL because there are NULLs present",
+              }));
     EXPECT_EQ(r.host.processLog,
               (std::vector<std::string>{
                   sizeWarning("OBRIGATORIO", "CLIENTE"),
