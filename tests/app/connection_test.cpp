@@ -7,9 +7,9 @@
 #include "app/unit1.h"
 #include "data/errors.h"
 #include "data/ibdataset.h"
-#include "tests/app/messagerecorder.h"
 #include "tests/support/scratchdatabase.h"
 #include "tests/support/testserver.h"
+#include "tests/support/windowdriver.h"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
@@ -27,8 +27,11 @@
 #include <optional>
 
 using vistrel::app::TForm1;
+using vistrel::test::fillSource;
+using vistrel::test::fillTarget;
 using vistrel::test::kGuardMessage;
 using vistrel::test::MessageRecorder;
+using vistrel::test::q;
 using vistrel::test::ScratchDatabase;
 
 namespace {
@@ -36,26 +39,6 @@ namespace {
 const QColor kRed(255, 0, 0);
 const QColor kYellow(255, 255, 0);
 const QColor kLime(0, 255, 0);
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-void fillSource(TForm1& form, const ScratchDatabase& db, const std::string& fileName) {
-    form.ip1->setText(q(db.host()));
-    form.usuario1->setText(q(db.user()));
-    form.senha1->setText(q(db.password()));
-    form.banco1->setText(q(db.folder().string()));
-    form.xbanco->setText(q(fileName));
-}
-
-void fillTarget(TForm1& form, const ScratchDatabase& db, const std::string& fileName) {
-    form.ip2->setText(q(db.host()));
-    form.usuario2->setText(q(db.user()));
-    form.senha2->setText(q(db.password()));
-    form.banco2->setText(q(db.folder().string()));
-    form.xbanco2->setText(q(fileName));
-}
 
 std::string posixName(const ScratchDatabase& db, const std::string& fileName) {
     return db.host() + ":" + db.folder().string() + "/" + fileName;

@@ -2,7 +2,7 @@
 // for people to look at (VISTREL_SCREENSHOT names the file).
 #include "app/panel.h"
 #include "app/unit1.h"
-#include "tests/app/messagerecorder.h"
+#include "tests/support/messagerecorder.h"
 
 #include <QGuiApplication>
 #include <QImage>

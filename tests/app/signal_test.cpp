@@ -11,10 +11,10 @@
 #include "app/unit1.h"
 #include "tests/support/scratchdatabase.h"
 #include "tests/support/testserver.h"
+#include "tests/support/windowdriver.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -38,6 +38,9 @@
 #include <thread>
 #include <vector>
 
+using vistrel::test::fillSource;
+using vistrel::test::fillTarget;
+using vistrel::test::RowFields;
 using vistrel::test::ScratchDatabase;
 using vistrel::test::ScratchOptions;
 
@@ -63,19 +66,12 @@ int runScenario(int argc, char** argv) {
         [](const std::string& text) { std::cerr << "message: " << text << std::endl; });
     const std::string kind = env("VISTREL_SCENARIO");
     return vistrel::app::runProgram(argc, argv, [kind](vistrel::app::TForm1& form) {
-        auto set = [](QLineEdit* edit, const char* name) {
-            edit->setText(QString::fromStdString(env(name)));
+        auto row = [](const char* folder) {
+            return RowFields{env("VISTREL_SCN_HOST"), env("VISTREL_SCN_USER"), env("VISTREL_SCN_PASSWORD"),
+                             env(folder), env("VISTREL_SCN_FILE")};
         };
-        set(form.ip1, "VISTREL_SCN_HOST");
-        set(form.usuario1, "VISTREL_SCN_USER");
-        set(form.senha1, "VISTREL_SCN_PASSWORD");
-        set(form.banco1, "VISTREL_SCN_SOURCE_FOLDER");
-        set(form.xbanco, "VISTREL_SCN_FILE");
-        set(form.ip2, "VISTREL_SCN_HOST");
-        set(form.usuario2, "VISTREL_SCN_USER");
-        set(form.senha2, "VISTREL_SCN_PASSWORD");
-        set(form.banco2, "VISTREL_SCN_TARGET_FOLDER");
-        set(form.xbanco2, "VISTREL_SCN_FILE");
+        fillSource(form, row("VISTREL_SCN_SOURCE_FOLDER"));
+        fillTarget(form, row("VISTREL_SCN_TARGET_FOLDER"));
         form.Button2->click();
         form.Button3->click();
         if (!form.IBDatabase1().Connected() || !form.IBDatabase2().Connected()) {

@@ -2,7 +2,7 @@
 // record (VISTREL_EXPECTED_LABEL names what the label must read), and the version record of the
 // program file itself.
 #include "app/unit1.h"
-#include "tests/app/messagerecorder.h"
+#include "tests/support/messagerecorder.h"
 
 #include <QLabel>
 #include <QTest>

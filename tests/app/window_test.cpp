@@ -11,7 +11,7 @@
 #include "data/errors.h"
 #include "data/ibdatabase.h"
 #include "sync/guard.h"
-#include "tests/app/messagerecorder.h"
+#include "tests/support/messagerecorder.h"
 
 #include <QAccessible>
 #include <QApplication>

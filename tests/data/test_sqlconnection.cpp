@@ -3,6 +3,7 @@
 #include "data/errors.h"
 #include "data/ibdatabase.h"
 #include "data/sqlconnection.h"
+#include "tests/support/catalogue.h"
 #include "tests/support/scratchdatabase.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 using namespace vistrel::data;
+using vistrel::test::relationCount;
 using vistrel::test::ScratchDatabase;
 using vistrel::test::ScratchOptions;
 
@@ -68,8 +70,7 @@ std::string listOf(const ScratchDatabase& db, const std::string& query) {
 }
 
 int tableCount(const ScratchDatabase& db, const std::string& name) {
-    return std::stoi(
-        db.queryValue("select count(*) from rdb$relations where rdb$relation_name = '" + name + "'"));
+    return std::stoi(relationCount(db, name));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // Field type rendering: one table of cases for the three renderings (column mapping, procedure
 // parameters, domains), with the exact type texts they write.
 #include "extract/fieldtype.h"
+#include "tests/support/systemnames.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@ namespace vistrel::extract {
 namespace {
 
 using namespace fieldtype;
+// The type name padded to 93 characters, as the column list's stored field reads it.
+using test::padded;
 
 // A rendering of catalogue values with one of the stated option sets.
 struct Rendered {
@@ -54,13 +57,6 @@ TEST_P(FieldTypeTest, WritesTheTypeText) {
         EXPECT_EQ(e.typeCode(), *c.unsupportedCode);
         EXPECT_EQ(std::string(e.what()), c.expected);
     }
-}
-
-// The type name padded to 93 characters, as the column list's stored field reads it.
-std::string padded(const char* name) {
-    std::string s(name);
-    s.resize(93, ' ');
-    return s;
 }
 
 Rendered parameter(FieldTypeValues field) {

@@ -2,6 +2,7 @@
 // their own: each of these either makes a process fail or makes every run repeat the same lines, so
 // none of them is in the convergence source. README lists them under "Known limits".
 #include "tests/integration/schemacompare.h"
+#include "tests/support/systemnames.h"
 
 #include <QPushButton>
 
@@ -95,13 +96,6 @@ LimitsScenario& limitsScenario() {
 }
 
 } // namespace
-
-// The name as the processes read it from a system table: padded with blanks to 93 characters.
-std::string padded(const std::string& name) {
-    std::string s(name);
-    s.resize(93, ' ');
-    return s;
-}
 
 bool holds(const std::string& pane, const std::vector<std::string>& entries) {
     return pane.find(paneText(entries)) != std::string::npos;

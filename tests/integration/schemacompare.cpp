@@ -1,12 +1,11 @@
 #include "tests/integration/schemacompare.h"
 
-#include "app/messagebox.h"
 #include "app/textcodec.h"
 #include "tests/support/process.h"
 #include "tests/support/testserver.h"
+#include "tests/support/windowdriver.h"
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -400,35 +399,10 @@ std::string withoutServerNumber(const std::string& name) {
 
 // ---- Window -------------------------------------------------------------------------------------
 
-class Window::Recorder {
-public:
-    explicit Recorder(std::vector<std::string>& messages) {
-        m_previous =
-            app::setMessageBoxFunction([&messages](const std::string& text) { messages.push_back(text); });
-    }
-    ~Recorder() { app::setMessageBoxFunction(std::move(m_previous)); }
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
-
-private:
-    app::MessageBoxFunction m_previous;
-};
-
-Window::Window(const ScratchDatabase& source, const ScratchDatabase& target)
-    : m_recorder(std::make_unique<Recorder>(m_messages)) {
+Window::Window(const ScratchDatabase& source, const ScratchDatabase& target) {
     m_form = std::make_unique<app::TForm1>();
-    auto set = [](QLineEdit* edit, const std::string& text) { edit->setText(QString::fromStdString(text)); };
     app::TForm1& f = *m_form;
-    set(f.ip1, source.host());
-    set(f.usuario1, source.user());
-    set(f.senha1, source.password());
-    set(f.banco1, source.folder().string());
-    set(f.xbanco, source.fileName());
-    set(f.ip2, target.host());
-    set(f.usuario2, target.user());
-    set(f.senha2, target.password());
-    set(f.banco2, target.folder().string());
-    set(f.xbanco2, target.fileName());
+    fillRows(f, source, target);
     const std::vector<std::string> connectMessages = [&] {
         auto first = click(f.Button2);
         auto second = click(f.Button3);
@@ -448,10 +422,10 @@ Window::~Window() {
 }
 
 std::vector<std::string> Window::click(QPushButton* button) {
-    m_messages.clear();
+    m_recorder.messages.clear();
     button->click();
     QApplication::processEvents();
-    return m_messages;
+    return m_recorder.messages;
 }
 
 std::string Window::processLog() const {

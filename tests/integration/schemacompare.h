@@ -6,6 +6,7 @@
 #include "app/unit1.h"
 #include "data/ibdatabase.h"
 #include "data/ibsql.h"
+#include "tests/support/messagerecorder.h"
 #include "tests/support/scratchdatabase.h"
 
 #include <map>
@@ -110,10 +111,9 @@ public:
     void close();
 
 private:
-    std::vector<std::string> m_messages;
+    // Built before the window and destroyed after it: the start-up notice is recorded too.
+    MessageRecorder m_recorder;
     std::unique_ptr<app::TForm1> m_form;
-    class Recorder;
-    std::unique_ptr<Recorder> m_recorder;
 };
 
 // The window's pane text for these entries: each entry one paragraph, shown as the window shows a

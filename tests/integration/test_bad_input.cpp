@@ -11,9 +11,9 @@
 #include "data/detail/fbclient.h"
 #include "data/errors.h"
 #include "data/ibdatabase.h"
-#include "tests/app/messagerecorder.h"
 #include "tests/support/process.h"
 #include "tests/support/testserver.h"
+#include "tests/support/windowdriver.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,8 +44,11 @@
 #endif
 
 using vistrel::app::TForm1;
+using vistrel::test::fillSource;
+using vistrel::test::fillTarget;
 using vistrel::test::MessageRecorder;
 using vistrel::test::ProcessResult;
+using vistrel::test::q;
 using vistrel::test::runProcess;
 
 namespace {
@@ -66,10 +69,6 @@ bool isNetworkFailure(const std::string& text) {
         if (text.find(report) != std::string::npos)
             return true;
     return false;
-}
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
 }
 
 std::string describe(const ProcessResult& r) {
@@ -239,16 +238,10 @@ OwnServer& server() {
 
 // Fills both rows for the databases `source` and `target` on the test's own server.
 void fillRows(TForm1& form, const fs::path& source, const fs::path& target) {
-    form.ip1->setText(q(server().host()));
-    form.usuario1->setText(QStringLiteral("SYSDBA"));
-    form.senha1->setText(q(server().password()));
-    form.banco1->setText(q(source.parent_path().string()));
-    form.xbanco->setText(q(source.filename().string()));
-    form.ip2->setText(q(server().host()));
-    form.usuario2->setText(QStringLiteral("SYSDBA"));
-    form.senha2->setText(q(server().password()));
-    form.banco2->setText(q(target.parent_path().string()));
-    form.xbanco2->setText(q(target.filename().string()));
+    fillSource(form, {server().host(), "SYSDBA", server().password(), source.parent_path().string(),
+                      source.filename().string()});
+    fillTarget(form, {server().host(), "SYSDBA", server().password(), target.parent_path().string(),
+                      target.filename().string()});
 }
 
 // Runs `action` once, the first time the pane's text holds `marker`, from inside the append that

@@ -40,11 +40,4 @@ std::string DatabasePair::extractFromTarget(int objectType, const std::string& n
     return extractor.Items().Text();
 }
 
-std::string padded(std::string_view name) {
-    std::string out(name);
-    if (out.size() < 93)
-        out.append(93 - out.size(), ' ');
-    return out;
-}
-
 } // namespace vistrel::test

@@ -3,6 +3,7 @@
 // and a target database made from SQL text, both carrying the same file name so that the
 // same-name guard lets the processes run, and a host over them.
 #include "tests/support/scratchdatabase.h"
+#include "tests/support/systemnames.h"
 #include "tests/sync/testhost.h"
 
 #include <gtest/gtest.h>
@@ -89,8 +90,5 @@ struct ByLabel {
         return p.param.label;
     }
 };
-
-// A name as a process reads it from a system table: padded with blanks to 93 bytes.
-std::string padded(std::string_view name);
 
 } // namespace vistrel::test

@@ -1,9 +1,10 @@
 // Processes 1, 2, 3, 6 and 7 clicked on the window, offscreen, against the private loopback
 // server: the panes and messages as the operator sees them.
 #include "app/datasource.h"
-#include "app/messagebox.h"
 #include "app/unit1.h"
 #include "tests/support/scratchdatabase.h"
+#include "tests/support/systemnames.h"
+#include "tests/support/windowdriver.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -16,54 +17,14 @@
 #include <vector>
 
 using vistrel::app::TForm1;
+using vistrel::test::connectRows;
+using vistrel::test::MessageRecorder;
+using vistrel::test::padded;
+using vistrel::test::paneText;
+using vistrel::test::q;
 using vistrel::test::ScratchDatabase;
 
 namespace {
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-std::string pad(const std::string& name) {
-    std::string s(name);
-    s.resize(93, ' ');
-    return s;
-}
-
-// The pane's text for these entries: one paragraph per entry, CR LF shown as a line break.
-QString paneText(const std::vector<std::string>& entries) {
-    QStringList lines;
-    for (const std::string& entry : entries)
-        lines << q(entry).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return lines.join(QLatin1Char('\n'));
-}
-
-void fillRows(TForm1& form, const ScratchDatabase& source, const ScratchDatabase& target) {
-    form.ip1->setText(q(source.host()));
-    form.usuario1->setText(q(source.user()));
-    form.senha1->setText(q(source.password()));
-    form.banco1->setText(q(source.folder().string()));
-    form.xbanco->setText(q(source.fileName()));
-    form.ip2->setText(q(target.host()));
-    form.usuario2->setText(q(target.user()));
-    form.senha2->setText(q(target.password()));
-    form.banco2->setText(q(target.folder().string()));
-    form.xbanco2->setText(q(target.fileName()));
-}
-
-// Records the message box while alive.
-class Messages {
-public:
-    Messages() {
-        m_previous =
-            vistrel::app::setMessageBoxFunction([this](const std::string& text) { list.push_back(text); });
-    }
-    ~Messages() { vistrel::app::setMessageBoxFunction(std::move(m_previous)); }
-    std::vector<std::string> list;
-
-private:
-    vistrel::app::MessageBoxFunction m_previous;
-};
 
 constexpr char kFim[] = "-------------------------Fim-----------------------------------------";
 
@@ -106,27 +67,25 @@ private slots:
 void BasicProcessesWindowTest::fiveButtonsBringTheTargetInLine() {
     ScratchDatabase source("origem", "fatura.fdb", {.sql = kSource});
     ScratchDatabase target("destino", "fatura.fdb", {.sql = kTarget});
-    Messages messages;
+    MessageRecorder messages;
     {
         TForm1 form;
-        fillRows(form, source, target);
-        form.Button2->click();
-        form.Button3->click();
+        connectRows(form, source, target);
         QVERIFY(form.IBDatabase1().Connected());
         QVERIFY(form.IBDatabase2().Connected());
-        messages.list.clear();
+        messages.messages.clear();
 
         for (QPushButton* button : {form.Button6, form.Button9, form.Button10, form.Button7, form.Button11})
             button->click();
 
-        QCOMPARE(messages.list, (std::vector<std::string>{"Processo concluido!", "Processo concluido!",
-                                                          "Processo concluido!", "Processo finalizado!",
-                                                          "Processo finalizado!"}));
+        QCOMPARE(messages.messages, (std::vector<std::string>{"Processo concluido!", "Processo concluido!",
+                                                              "Processo concluido!", "Processo finalizado!",
+                                                              "Processo finalizado!"}));
         // Under the empty line the process log opens with.
         const std::vector<std::string> expected = {
             "",
-            "Generator Criado; " + pad("G_UM"),
-            "Exception não encontrada; " + pad("E_UM"),
+            "Generator Criado; " + padded("G_UM"),
+            "Exception não encontrada; " + padded("E_UM"),
             "-------------------------Inicio da Exceptions--------------------------",
             "\r\n\r\n\r\nCREATE OR ALTER EXCEPTION \"E_UM\" 'Não há: create';\r\n",
             kFim,
@@ -134,20 +93,20 @@ void BasicProcessesWindowTest::fiveButtonsBringTheTargetInLine() {
             "-------------------------Inicio Domains--------------------------",
             "\r\nCREATE DOMAIN \"DM_UM\" AS INTEGER;\r\n",
             kFim,
-            "Trigger não encontrada; " + pad("TRG_UM"),
+            "Trigger não encontrada; " + padded("TRG_UM"),
             "-------------------------Inicio da Triiger--------------------------",
             "\r\n\r\n\r\nCREATE OR ALTER TRIGGER \"TRG_UM\" FOR \"T_UM\" \r\nACTIVE BEFORE INSERT POSITION "
             "0\r\n"
             "AS\r\nDECLARE VARIABLE X INTEGER;\r\nBEGIN\r\n  SELECT COUNT(*) FROM T_UM INTO :X;\r\n"
             "  NEW.QTD = :X;\r\nEND\r\n ;\r\n\r\n\r\n",
             kFim,
-            "Trigger não encontrada; " + pad("TRG_DOIS"),
+            "Trigger não encontrada; " + padded("TRG_DOIS"),
             "-------------------------Inicio da Triiger--------------------------",
             "\r\n\r\n\r\nCREATE OR ALTER TRIGGER \"TRG_DOIS\" FOR \"T_DOIS\" \r\nACTIVE BEFORE INSERT "
             "POSITION 0\r\n"
             "AS\r\nBEGIN\r\n  NEW.EXTRA = 1;\r\nEND\r\n ;\r\n\r\n\r\n",
             kFim,
-            "Index não encontrada; " + pad("IDX_UM"),
+            "Index não encontrada; " + padded("IDX_UM"),
             "-------------------------Inicio da Index--------------------------",
             "\r\n\r\nCREATE DESCENDING INDEX \"IDX_UM\" ON \"T_UM\"(\"ID\");\r\n",
             kFim,
@@ -156,7 +115,7 @@ void BasicProcessesWindowTest::fiveButtonsBringTheTargetInLine() {
         QCOMPARE(
             form.Memo3->toPlainText(),
             paneText(
-                {"Não foi possivel criar a trigger: " + pad("TRG_DOIS"),
+                {"Não foi possivel criar a trigger: " + padded("TRG_DOIS"),
                  "    SQLCODE -206: unsuccessful metadata update - CREATE OR ALTER TRIGGER TRG_DOIS failed - "
                  "Dynamic SQL Error - SQL error code = -206 - Column unknown - NEW.EXTRA"}));
         QVERIFY(form.DataSource1->DataSet() != nullptr);
@@ -179,12 +138,10 @@ void BasicProcessesWindowTest::fiveButtonsBringTheTargetInLine() {
 void BasicProcessesWindowTest::noProcessStartsWhileTheIndexProcessLetsEventsRun() {
     ScratchDatabase source("origem", "fatura.fdb", {.sql = kSource});
     ScratchDatabase target("destino", "fatura.fdb", {.sql = kTarget});
-    Messages messages;
+    MessageRecorder messages;
     TForm1 form;
-    fillRows(form, source, target);
-    form.Button2->click();
-    form.Button3->click();
-    messages.list.clear();
+    connectRows(form, source, target);
+    messages.messages.clear();
 
     bool clicked = false;
     QTimer::singleShot(0, &form, [&] {
@@ -193,12 +150,12 @@ void BasicProcessesWindowTest::noProcessStartsWhileTheIndexProcessLetsEventsRun(
     });
     form.Button11->click();
     QVERIFY(clicked);
-    QCOMPARE(messages.list, std::vector<std::string>{"Processo finalizado!"});
+    QCOMPARE(messages.messages, std::vector<std::string>{"Processo finalizado!"});
     QVERIFY(!form.Memo1->toPlainText().contains(QStringLiteral("Generator Criado")));
 
     form.Button6->click();
-    QCOMPARE(messages.list, (std::vector<std::string>{"Processo finalizado!", "Processo concluido!"}));
-    QVERIFY(form.Memo1->toPlainText().endsWith(q("Generator Criado; " + pad("G_UM"))));
+    QCOMPARE(messages.messages, (std::vector<std::string>{"Processo finalizado!", "Processo concluido!"}));
+    QVERIFY(form.Memo1->toPlainText().endsWith(q("Generator Criado; " + padded("G_UM"))));
 }
 
 QTEST_MAIN(BasicProcessesWindowTest)

@@ -1,6 +1,7 @@
 // Source names that would change the target if they were read as SQL: every process carries them
 // as names, the target's other objects and rows stay as they were.
 #include "sync/processes.h"
+#include "tests/support/catalogue.h"
 #include "tests/support/scratchdatabase.h"
 #include "tests/sync/testhost.h"
 
@@ -71,18 +72,14 @@ TEST_F(HostileNames, AreCarriedAsNamesAndTouchNothingElse) {
     }
 
     // The target's own column and rows are untouched; the hostile column stands beside them.
-    EXPECT_EQ(
-        target.queryRows("select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = "
-                         "'CLIENTES' order by rdb$field_position"),
-        (std::vector<std::string>{"ID", "NOME", "X INT, DROP NOME --"}));
+    EXPECT_EQ(columnNames(target, "CLIENTES"),
+              (std::vector<std::string>{"ID", "NOME", "X INT, DROP NOME --"}));
     EXPECT_EQ(target.queryRows("select id || ' ' || nome from clientes order by id"),
               (std::vector<std::string>{"1 Ana", "2 Bruno"}));
 
     // Every hostile object exists under its exact name, and nothing else was created.
-    EXPECT_EQ(
-        target.queryRows("select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = "
-                         "'T_INJ (A INT) --' order by rdb$field_position"),
-        (std::vector<std::string>{"B INT); DROP TABLE CLIENTES; --", "select"}));
+    EXPECT_EQ(columnNames(target, "T_INJ (A INT) --"),
+              (std::vector<std::string>{"B INT); DROP TABLE CLIENTES; --", "select"}));
     EXPECT_EQ(target.queryRows("select trim(rdb$relation_name) from rdb$relations where "
                                "coalesce(rdb$system_flag, 0) = 0 order by 1"),
               (std::vector<std::string>{"CLIENTES", "T_INJ (A INT) --", "V ; DROP TABLE CLIENTES"}));

@@ -1,9 +1,9 @@
 // 5-COMPARAR PROCEDURES clicked on the window, offscreen, against the private loopback server: the
 // process log, the error log and the procedure buffer as the operator would find them.
-#include "app/messagebox.h"
 #include "app/unit1.h"
 #include "data/sqlconnection.h"
 #include "tests/support/scratchdatabase.h"
+#include "tests/support/windowdriver.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -15,36 +15,11 @@
 #include <vector>
 
 using vistrel::app::TForm1;
+using vistrel::test::connectRows;
+using vistrel::test::MessageRecorder;
+using vistrel::test::paneText;
+using vistrel::test::q;
 using vistrel::test::ScratchDatabase;
-
-namespace {
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-// The pane's text for these entries: one paragraph per entry, CR LF shown as a line break.
-QString paneText(const std::vector<std::string>& entries) {
-    QStringList lines;
-    for (const std::string& entry : entries)
-        lines << q(entry).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return lines.join(QLatin1Char('\n'));
-}
-
-void fillRows(TForm1& form, const ScratchDatabase& source, const ScratchDatabase& target) {
-    form.ip1->setText(q(source.host()));
-    form.usuario1->setText(q(source.user()));
-    form.senha1->setText(q(source.password()));
-    form.banco1->setText(q(source.folder().string()));
-    form.xbanco->setText(q(source.fileName()));
-    form.ip2->setText(q(target.host()));
-    form.usuario2->setText(q(target.user()));
-    form.senha2->setText(q(target.password()));
-    form.banco2->setText(q(target.folder().string()));
-    form.xbanco2->setText(q(target.fileName()));
-}
-
-} // namespace
 
 class ProceduresWindowTest : public QObject {
     Q_OBJECT
@@ -66,14 +41,11 @@ void ProceduresWindowTest::button5RebuildsProcedures() {
                 "INTO :N; SUSPEND; END^\n"
                 "SET TERM ;^\n"});
     ScratchDatabase target("destino", "fatura.fdb");
-    std::vector<std::string> messages;
-    vistrel::app::MessageBoxFunction previous =
-        vistrel::app::setMessageBoxFunction([&](const std::string& text) { messages.push_back(text); });
+    MessageRecorder recorder;
+    std::vector<std::string>& messages = recorder.messages;
     {
         TForm1 form;
-        fillRows(form, source, target);
-        form.Button2->click();
-        form.Button3->click();
+        connectRows(form, source, target);
         QVERIFY(form.IBDatabase1().Connected());
         QVERIFY(form.SQLConnection().Connected());
         messages.clear();
@@ -102,7 +74,6 @@ void ProceduresWindowTest::button5RebuildsProcedures() {
         QCOMPARE(form.Memo2->toPlainText(), QString());
         QCOMPARE(form.SQLConnection().activeTransactionCount(), 1);
     }
-    vistrel::app::setMessageBoxFunction(std::move(previous));
 
     QCOMPARE(target.queryValue("select r from dobro(21)"), std::string("42"));
     QVERIFY(target.queryRows("select 1 from rdb$procedures where rdb$procedure_name = 'ITENS'").empty());

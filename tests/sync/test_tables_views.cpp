@@ -3,7 +3,9 @@
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
 #include "sync/processes.h"
+#include "tests/support/catalogue.h"
 #include "tests/support/scratchdatabase.h"
+#include "tests/support/systemnames.h"
 #include "tests/support/testserver.h"
 #include "tests/sync/testhost.h"
 
@@ -25,15 +27,8 @@ constexpr char kViewsStart[] = "Iniciando Comparação de Views";
 constexpr char kViewFailed[] = "Não foi possivel criar à view ";
 constexpr char kTableFailed[] = "Erro na tabela: ";
 
-// A name as read from a system table: padded with blanks to 93 characters.
-std::string pad(std::string_view name) {
-    std::string s(name);
-    s.resize(93, ' ');
-    return s;
-}
-
 std::string sizeWarning(std::string_view column, std::string_view table) {
-    return "TAMANHO DO CAMPO DIFERENTE " + pad(column) + " NA TABELA " + pad(table);
+    return "TAMANHO DO CAMPO DIFERENTE " + padded(column) + " NA TABELA " + padded(table);
 }
 
 // Every disconnection of the target session, as the number of process-log entries written by then.
@@ -100,11 +95,6 @@ struct Databases {
     StatementRecorder statements;
 };
 
-std::vector<std::string> columnNames(const ScratchDatabase& db, const std::string& table) {
-    return db.queryRows("select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = '" +
-                        table + "' order by rdb$field_position");
-}
-
 // One line per column in position order: name, type, sub-type, byte length, character length,
 // precision, scale, character set, null flag, segment length.
 std::vector<std::string> columnTypes(const ScratchDatabase& db, const std::string& table) {
@@ -120,10 +110,6 @@ std::vector<std::string> columnTypes(const ScratchDatabase& db, const std::strin
         table + "' order by rf.rdb$field_position");
 }
 
-std::string relationCount(const ScratchDatabase& db, const std::string& name) {
-    return db.queryValue("select count(*) from rdb$relations where rdb$relation_name = '" + name + "'");
-}
-
 // ---- Tables -------------------------------------------------------------------------------------
 
 constexpr char kCliente[] = "CREATE TABLE CLIENTE (ID INTEGER NOT NULL, NOME VARCHAR(60));";
@@ -132,10 +118,10 @@ constexpr char kCliente[] = "CREATE TABLE CLIENTE (ID INTEGER NOT NULL, NOME VAR
 std::vector<std::string> clienteLines() {
     return {
         "",
-        "CREATE TABLE " + pad("CLIENTE") + " ( INTY INT );",
+        "CREATE TABLE " + padded("CLIENTE") + " ( INTY INT );",
         sizeWarning("ID", "CLIENTE"),
         "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; ",
-        "ALTER TABLE " + pad("CLIENTE") + " DROP INTY ",
+        "ALTER TABLE " + padded("CLIENTE") + " DROP INTY ",
         "ALTER TABLE CLIENTE ALTER ID POSITION 1;",
         sizeWarning("NOME", "CLIENTE"),
         "ALTER TABLE CLIENTE ADD NOME VARCHAR(60); ",
@@ -153,9 +139,9 @@ TEST(TablePhase, MissingTableIsCreatedWithItsColumnsInOrder) {
     EXPECT_TRUE(r.host.errorLog.empty());
     // The executed statements, blanks as they are: each ADD is its logged line.
     EXPECT_EQ(r.statements.texts, (std::vector<std::string>{
-                                      "CREATE TABLE " + pad("CLIENTE") + " ( INTY INT ); \r\n",
+                                      "CREATE TABLE " + padded("CLIENTE") + " ( INTY INT ); \r\n",
                                       "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; \r\n",
-                                      "ALTER TABLE " + pad("CLIENTE") + " DROP INTY \r\n",
+                                      "ALTER TABLE " + padded("CLIENTE") + " DROP INTY \r\n",
                                       "ALTER TABLE CLIENTE ALTER ID POSITION 1; \r\n",
                                       "ALTER TABLE CLIENTE ADD NOME VARCHAR(60); \r\n",
                                       "ALTER TABLE CLIENTE ALTER NOME POSITION 2; \r\n",
@@ -172,7 +158,7 @@ TEST(TablePhase, MissingTableIsCreatedWithItsColumnsInOrder) {
     EXPECT_EQ(r.host.dataSource2, &r.host.ORIGEM());
     ASSERT_NE(r.host.dataSource1, nullptr);
     EXPECT_NE(r.host.dataSource1, &r.host.ORIGEM());
-    EXPECT_EQ(r.host.dataSource1->FieldByName("RDB$RELATION_NAME").AsString(), pad("CLIENTE"));
+    EXPECT_EQ(r.host.dataSource1->FieldByName("RDB$RELATION_NAME").AsString(), padded("CLIENTE"));
 }
 
 TEST(TablePhase, PresentTableGetsMissingColumnsAtTheSourcesRanks) {
@@ -293,20 +279,20 @@ CREATE TABLE ZITEM (ID INTEGER);
 
     EXPECT_EQ(r.host.processLog, (std::vector<std::string>{
                                      "",
-                                     "CREATE TABLE " + pad("PEDIDO") + " ( INTY INT );",
+                                     "CREATE TABLE " + padded("PEDIDO") + " ( INTY INT );",
                                      sizeWarning("ID", "PEDIDO"),
                                      "ALTER TABLE PEDIDO ADD ID INTEGER NOT NULL; ",
-                                     "ALTER TABLE " + pad("PEDIDO") + " DROP INTY ",
+                                     "ALTER TABLE " + padded("PEDIDO") + " DROP INTY ",
                                      "ALTER TABLE PEDIDO ALTER ID POSITION 1;",
                                      index,
                                      sizeWarning("DATA", "PEDIDO"),
                                      "ALTER TABLE PEDIDO ADD DATA DATE; ",
                                      "ALTER TABLE PEDIDO ALTER DATA POSITION 2;",
                                      index,
-                                     "CREATE TABLE " + pad("ZITEM") + " ( INTY INT );",
+                                     "CREATE TABLE " + padded("ZITEM") + " ( INTY INT );",
                                      sizeWarning("ID", "ZITEM"),
                                      "ALTER TABLE ZITEM ADD ID INTEGER; ",
-                                     "ALTER TABLE " + pad("ZITEM") + " DROP INTY ",
+                                     "ALTER TABLE " + padded("ZITEM") + " DROP INTY ",
                                      "ALTER TABLE ZITEM ALTER ID POSITION 1;",
                                      kViewsStart,
                                  }));
@@ -391,13 +377,13 @@ TEST_P(ColumnTypes, AddedColumnsGetTheSourcesTypes) {
 
     r.run();
 
-    std::vector<std::string> expected = {"", "CREATE TABLE " + pad("TIPOS") + " ( INTY INT );"};
+    std::vector<std::string> expected = {"", "CREATE TABLE " + padded("TIPOS") + " ( INTY INT );"};
     int rank = 0;
     for (const TypeRow& row : kTypeRows) {
         expected.push_back(sizeWarning(row.column, "TIPOS"));
         expected.push_back(std::string("ALTER TABLE TIPOS ADD ") + row.column + " " + row.typeText + "; ");
         if (rank == 0)
-            expected.push_back("ALTER TABLE " + pad("TIPOS") + " DROP INTY ");
+            expected.push_back("ALTER TABLE " + padded("TIPOS") + " DROP INTY ");
         expected.push_back(std::string("ALTER TABLE TIPOS ALTER ") + row.column + " POSITION " +
                            std::to_string(++rank) + ";");
     }
@@ -522,14 +508,14 @@ TEST_P(ColumnDeclarations, AddedColumnsAreDeclaredAsOnTheSource) {
     host.run(sync::runTableViewProcess);
 
     EXPECT_TRUE(host.errorLog.empty()) << host.errorLog.front();
-    std::vector<std::string> expected = {"", "CREATE TABLE " + pad("COLUNAS") + " ( INTY INT );"};
+    std::vector<std::string> expected = {"", "CREATE TABLE " + padded("COLUNAS") + " ( INTY INT );"};
     for (const DeclarationRow& row : kDeclarationRows) {
         expected.push_back(sizeWarning(row.column, "COLUNAS"));
         const std::string add = std::string("ALTER TABLE COLUNAS ADD ") + row.column + " " +
                                 (utf8 ? row.onUtf8 : row.onWin1252) + "; ";
         expected.push_back(add);
         if (&row == &kDeclarationRows[0])
-            expected.push_back("ALTER TABLE " + pad("COLUNAS") + " DROP INTY ");
+            expected.push_back("ALTER TABLE " + padded("COLUNAS") + " DROP INTY ");
         expected.push_back(std::string("ALTER TABLE COLUNAS ALTER ") + row.column + " POSITION " +
                            std::to_string(row.rank) + ";");
     }
@@ -594,10 +580,10 @@ CREATE TABLE ZPRODUTO (ID INTEGER);
 
     EXPECT_EQ(r.host.errorLog,
               (std::vector<std::string>{
-                  kTableFailed + pad("CLIENTE"),
+                  kTableFailed + padded("CLIENTE"),
                   "    SQLCODE -607: unsuccessful metadata update - Cannot make field OBRIGATORIO of table "
                   "CLIENTE NOT NULL because there are NULLs present",
-                  kTableFailed + pad("CLIENTE"),
+                  kTableFailed + padded("CLIENTE"),
                   "    SQLCODE -607: unsuccessful metadata update - Cannot make field CONTADOR of table "
                   "CLIENTE NOT NULL because there are NULLs present",
               }));
@@ -616,10 +602,10 @@ CREATE TABLE ZPRODUTO (ID INTEGER);
                   "ALTER TABLE CLIENTE ADD COM_PADRAO INTEGER DEFAULT 7 NOT NULL; ",
                   "ALTER TABLE CLIENTE ALTER COM_PADRAO POSITION 5;",
                   "",
-                  "CREATE TABLE " + pad("ZPRODUTO") + " ( INTY INT );",
+                  "CREATE TABLE " + padded("ZPRODUTO") + " ( INTY INT );",
                   sizeWarning("ID", "ZPRODUTO"),
                   "ALTER TABLE ZPRODUTO ADD ID INTEGER; ",
-                  "ALTER TABLE " + pad("ZPRODUTO") + " DROP INTY ",
+                  "ALTER TABLE " + padded("ZPRODUTO") + " DROP INTY ",
                   "ALTER TABLE ZPRODUTO ALTER ID POSITION 1;",
                   kViewsStart,
               }));

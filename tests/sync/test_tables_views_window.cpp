@@ -1,10 +1,12 @@
 // 4-COMPARAR TABELAS/VIEWS clicked on the window, offscreen, against the private loopback server:
 // the panes, the grids and the progress bar as the operator sees them.
 #include "app/datasource.h"
-#include "app/messagebox.h"
 #include "app/unit1.h"
 #include "data/ibdataset.h"
+#include "tests/support/catalogue.h"
 #include "tests/support/scratchdatabase.h"
+#include "tests/support/systemnames.h"
+#include "tests/support/windowdriver.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -17,42 +19,13 @@
 #include <vector>
 
 using vistrel::app::TForm1;
+using vistrel::test::columnNames;
+using vistrel::test::connectRows;
+using vistrel::test::MessageRecorder;
+using vistrel::test::padded;
+using vistrel::test::paneText;
+using vistrel::test::q;
 using vistrel::test::ScratchDatabase;
-
-namespace {
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-std::string pad(const std::string& name) {
-    std::string s(name);
-    s.resize(93, ' ');
-    return s;
-}
-
-// The pane's text for these entries: one paragraph per entry, CR LF shown as a line break.
-QString paneText(const std::vector<std::string>& entries) {
-    QStringList lines;
-    for (const std::string& entry : entries)
-        lines << q(entry).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return lines.join(QLatin1Char('\n'));
-}
-
-void fillRows(TForm1& form, const ScratchDatabase& source, const ScratchDatabase& target) {
-    form.ip1->setText(q(source.host()));
-    form.usuario1->setText(q(source.user()));
-    form.senha1->setText(q(source.password()));
-    form.banco1->setText(q(source.folder().string()));
-    form.xbanco->setText(q(source.fileName()));
-    form.ip2->setText(q(target.host()));
-    form.usuario2->setText(q(target.user()));
-    form.senha2->setText(q(target.password()));
-    form.banco2->setText(q(target.folder().string()));
-    form.xbanco2->setText(q(target.fileName()));
-}
-
-} // namespace
 
 class TablesViewsWindowTest : public QObject {
     Q_OBJECT
@@ -66,14 +39,11 @@ void TablesViewsWindowTest::iniciarCreatesTablesAndViews() {
                            {.sql = "CREATE TABLE CLIENTE (ID INTEGER NOT NULL, NOME VARCHAR(60));\n"
                                    "CREATE VIEW V_CLIENTES (ID, NOME) AS select id, nome from cliente;\n"});
     ScratchDatabase target("destino", "fatura.fdb");
-    std::vector<std::string> messages;
-    vistrel::app::MessageBoxFunction previous =
-        vistrel::app::setMessageBoxFunction([&](const std::string& text) { messages.push_back(text); });
+    MessageRecorder recorder;
+    std::vector<std::string>& messages = recorder.messages;
     {
         TForm1 form;
-        fillRows(form, source, target);
-        form.Button2->click();
-        form.Button3->click();
+        connectRows(form, source, target);
         QVERIFY(form.IBDatabase1().Connected());
         QVERIFY(form.IBDatabase2().Connected());
         messages.clear();
@@ -89,12 +59,12 @@ void TablesViewsWindowTest::iniciarCreatesTablesAndViews() {
         const std::vector<std::string> expected = {
             "Memo1",
             "",
-            "CREATE TABLE " + pad("CLIENTE") + " ( INTY INT );",
-            "TAMANHO DO CAMPO DIFERENTE " + pad("ID") + " NA TABELA " + pad("CLIENTE"),
+            "CREATE TABLE " + padded("CLIENTE") + " ( INTY INT );",
+            "TAMANHO DO CAMPO DIFERENTE " + padded("ID") + " NA TABELA " + padded("CLIENTE"),
             "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; ",
-            "ALTER TABLE " + pad("CLIENTE") + " DROP INTY ",
+            "ALTER TABLE " + padded("CLIENTE") + " DROP INTY ",
             "ALTER TABLE CLIENTE ALTER ID POSITION 1;",
-            "TAMANHO DO CAMPO DIFERENTE " + pad("NOME") + " NA TABELA " + pad("CLIENTE"),
+            "TAMANHO DO CAMPO DIFERENTE " + padded("NOME") + " NA TABELA " + padded("CLIENTE"),
             "ALTER TABLE CLIENTE ADD NOME VARCHAR(60); ",
             "ALTER TABLE CLIENTE ALTER NOME POSITION 2;",
             "Iniciando Comparação de Views",
@@ -112,16 +82,9 @@ void TablesViewsWindowTest::iniciarCreatesTablesAndViews() {
         QVERIFY(form.DataSource1->DataSet() != nullptr);
         QVERIFY(form.DataSource1->DataSet() != &form.ORIGEM());
     }
-    vistrel::app::setMessageBoxFunction(std::move(previous));
 
-    QCOMPARE(
-        target.queryRows("select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = "
-                         "'CLIENTE' order by rdb$field_position"),
-        (std::vector<std::string>{"ID", "NOME"}));
-    QCOMPARE(
-        target.queryRows("select trim(rdb$field_name) from rdb$relation_fields where rdb$relation_name = "
-                         "'V_CLIENTES' order by rdb$field_position"),
-        (std::vector<std::string>{"ID", "NOME"}));
+    QCOMPARE(columnNames(target, "CLIENTE"), (std::vector<std::string>{"ID", "NOME"}));
+    QCOMPARE(columnNames(target, "V_CLIENTES"), (std::vector<std::string>{"ID", "NOME"}));
 }
 
 QTEST_MAIN(TablesViewsWindowTest)
