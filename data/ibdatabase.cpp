@@ -134,6 +134,7 @@ void TIBDatabase::checkAttached() const {
 
 std::string TIBDatabase::buildDPB() const {
     std::string dpb(1, static_cast<char>(isc_dpb_version1));
+    bool characterSetGiven = false;
     for (const auto& line : m_params.items()) {
         if (trim(line).empty())
             continue;
@@ -151,6 +152,14 @@ std::string TIBDatabase::buildDPB() const {
         dpb += static_cast<char>(it->second);
         dpb += static_cast<char>(value.size());
         dpb += value;
+        characterSetGiven = characterSetGiven || it->second == isc_dpb_lc_ctype;
+    }
+    // Without a connection character set the server hands out stored bytes unconverted and takes
+    // sent text as bytes of no set; with it, text arrives and leaves as written.
+    if (!characterSetGiven) {
+        dpb += static_cast<char>(isc_dpb_lc_ctype);
+        dpb += static_cast<char>(std::char_traits<char>::length(kConnectionCharacterSet));
+        dpb += kConnectionCharacterSet;
     }
     return dpb;
 }

@@ -24,6 +24,10 @@ struct RollbackOnRelease;
 // The platform's Firebird client library file name, loaded at run time.
 extern const char* const kClientLibraryName;
 
+// The connection character set of every session and of the direct-execution connection, unless a
+// session's Params name one: the server converts all text to and from it.
+inline constexpr char kConnectionCharacterSet[] = "UTF8";
+
 // Calls into the client library that may reach the server, counted since the program started:
 // attach, detach, transaction start, commit and rollback, database and statement information,
 // prepare, execute, fetch and blob calls, on every session and direct-execution connection. The

@@ -204,7 +204,10 @@ void TIBDataSet::makeFields() {
             fixed = v.SQLType() == SQL_TYPE_TEXT;
             std::string rel = v.RelationName();
             int len = v.SQLLength();
-            size = rel.empty() ? len : len / bytesPerCharacter(v.SQLSubtype() & 0xFF, rel, len);
+            if ((v.SQLSubtype() & 0xFF) == kCharSetUtf8 && isCatalogueRelation(rel))
+                size = unicodeFssWidth(len);
+            else
+                size = rel.empty() ? len : len / bytesPerCharacter(v.SQLSubtype() & 0xFF, rel, len);
             break;
         }
         case SQL_TYPE_SHORT:

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace vistrel::data {
 
@@ -150,6 +151,14 @@ struct StatementState {
 
 using detail::Column;
 
+bool isCatalogueRelation(std::string_view relation) {
+    return relation.starts_with("RDB$") || relation.starts_with("MON$") || relation.starts_with("SEC$");
+}
+
+int unicodeFssWidth(int utf8ByteLength) {
+    return utf8ByteLength / kUtf8BytesPerCharacter * kUnicodeFssBytesPerCharacter;
+}
+
 namespace {
 
 void setupColumns(XSQLDA* da, std::vector<Column>& cols, bool output) {
@@ -252,7 +261,25 @@ double readDouble(const Column& c) {
     return d;
 }
 
+// A catalogue name in UTF8, given back at the width it is stored with: without the server's padding
+// to four bytes per character, padded with blanks to its width in UNICODE_FSS instead.
+std::string catalogueName(const Column& c) {
+    std::string text(c.var->sqldata, static_cast<size_t>(c.var->sqllen));
+    size_t end = text.size();
+    while (end > 0 && text[end - 1] == ' ')
+        --end;
+    text.resize(end);
+    const auto width = static_cast<size_t>(unicodeFssWidth(c.var->sqllen));
+    if (text.size() < width)
+        text.append(width - text.size(), ' ');
+    return text;
+}
+
 std::string readText(const Column& c) {
+    if (c.type() == SQL_TEXT && (c.var->sqlsubtype & 0xFF) == kCharSetUtf8 &&
+        isCatalogueRelation(std::string_view(
+            c.var->relname, static_cast<size_t>(std::max<ISC_SHORT>(c.var->relname_length, 0)))))
+        return catalogueName(c);
     if (c.type() == SQL_TEXT)
         return std::string(c.var->sqldata, static_cast<size_t>(c.var->sqllen));
     uint16_t len;
@@ -797,10 +824,14 @@ double TIBXSQLVAR::AsDouble() const {
 void TIBXSQLVAR::setAsString(const std::string& value) {
     for (int i : m_indexes) {
         Column& c = m_owner->inColumn(i);
-        if ((c.describedType == SQL_TEXT || c.describedType == SQL_VARYING) &&
-            static_cast<int>(value.size()) > c.describedLength) {
-            raiseStringTooLarge(value.size(), c.describedLength);
-        }
+        if (c.describedType != SQL_TEXT && c.describedType != SQL_VARYING)
+            continue;
+        // The parameters bound here are catalogue names: a UTF8 parameter holds what the name
+        // column holds.
+        const int limit = (c.describedSubtype & 0xFF) == kCharSetUtf8 ? unicodeFssWidth(c.describedLength)
+                                                                      : c.describedLength;
+        if (static_cast<int>(value.size()) > limit)
+            raiseStringTooLarge(value.size(), limit);
     }
     for (int i : m_indexes) {
         Column& c = m_owner->inColumn(i);

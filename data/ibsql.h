@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vistrel::data {
@@ -66,6 +67,17 @@ enum class StatementType {
 class TIBSQL;
 
 // One column of the current row, or one parameter (all markers of one name).
+// Text in the connection character set UTF8 (set 4) comes padded to four bytes per character. The
+// catalogue stores its names in UNICODE_FSS, three bytes per character: a catalogue name is read
+// at that width (93 bytes for a name of 31 characters), the width it has always been read with.
+inline constexpr int kCharSetUtf8 = 4;
+inline constexpr int kUtf8BytesPerCharacter = 4;
+inline constexpr int kUnicodeFssBytesPerCharacter = 3;
+// Whether a column of this relation belongs to a system table (catalogue, monitoring, security).
+bool isCatalogueRelation(std::string_view relation);
+// The UNICODE_FSS width of a text of this many UTF8 bytes.
+int unicodeFssWidth(int utf8ByteLength);
+
 class TIBXSQLVAR {
 public:
     // Column getters.

@@ -244,6 +244,7 @@ void TSQLConnection::connect() {
     const std::string role = lastValue(lines, "Role");
     if (!role.empty())
         addItem(dpb, isc_dpb_sql_role_name, "Role", role);
+    addItem(dpb, isc_dpb_lc_ctype, "lc_ctype", kConnectionCharacterSet);
 
     Attachment attachment(api);
     try {

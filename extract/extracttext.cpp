@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <string_view>
 
@@ -20,6 +21,103 @@ constexpr const char* kBefore = "BEFORE";
 constexpr const char* kAfter = "AFTER";
 constexpr std::array<const char*, 4> kEventNames = {"", "INSERT", "UPDATE", "DELETE"};
 constexpr const char* kEventSeparator = " OR ";
+
+// The kind of a trigger sits in bits 13 and 14 of its type code: 0 for a table trigger, 8192 for a
+// database trigger (8192 + event), 16384 for a DDL trigger (16384 + phase bit 0 + one bit per
+// statement kind).
+constexpr int64_t kTriggerKindMask = 0x6000;
+constexpr int64_t kDatabaseTrigger = 0x2000;
+constexpr int64_t kDdlTrigger = 0x4000;
+constexpr std::array<const char*, 5> kDatabaseEvents = {
+    "ON CONNECT", "ON DISCONNECT", "ON TRANSACTION START", "ON TRANSACTION COMMIT", "ON TRANSACTION ROLLBACK",
+};
+// Statement kinds of a DDL trigger by bit number (bits 13 to 15 carry the kind and are skipped).
+constexpr std::array<const char*, 48> kDdlEvents = {
+    nullptr,
+    "CREATE TABLE",
+    "ALTER TABLE",
+    "DROP TABLE",
+    "CREATE PROCEDURE",
+    "ALTER PROCEDURE",
+    "DROP PROCEDURE",
+    "CREATE FUNCTION",
+    "ALTER FUNCTION",
+    "DROP FUNCTION",
+    "CREATE TRIGGER",
+    "ALTER TRIGGER",
+    "DROP TRIGGER",
+    nullptr,
+    nullptr,
+    nullptr,
+    "CREATE EXCEPTION",
+    "ALTER EXCEPTION",
+    "DROP EXCEPTION",
+    "CREATE VIEW",
+    "ALTER VIEW",
+    "DROP VIEW",
+    "CREATE DOMAIN",
+    "ALTER DOMAIN",
+    "DROP DOMAIN",
+    "CREATE ROLE",
+    "ALTER ROLE",
+    "DROP ROLE",
+    "CREATE INDEX",
+    "ALTER INDEX",
+    "DROP INDEX",
+    "CREATE SEQUENCE",
+    "ALTER SEQUENCE",
+    "DROP SEQUENCE",
+    "CREATE USER",
+    "ALTER USER",
+    "DROP USER",
+    "CREATE COLLATION",
+    "DROP COLLATION",
+    "ALTER CHARACTER SET",
+    "CREATE PACKAGE",
+    "ALTER PACKAGE",
+    "DROP PACKAGE",
+    "CREATE PACKAGE BODY",
+    "DROP PACKAGE BODY",
+    "CREATE MAPPING",
+    "ALTER MAPPING",
+    "DROP MAPPING",
+};
+// Every statement bit set: what the server stores for ANY DDL STATEMENT (phase bit aside).
+constexpr int64_t kAnyDdlStatement = INT64_MAX & ~kDatabaseTrigger & ~int64_t{1};
+constexpr const char* kAnyDdl = "ANY DDL STATEMENT";
+
+std::optional<std::string> databaseEventPhrase(int64_t triggerType) {
+    const int64_t event = triggerType - kDatabaseTrigger;
+    if (event < 0 || event >= static_cast<int64_t>(kDatabaseEvents.size())) {
+        return std::nullopt;
+    }
+    return std::string(kDatabaseEvents[static_cast<size_t>(event)]);
+}
+
+std::optional<std::string> ddlEventPhrase(int64_t triggerType) {
+    std::string phrase = (triggerType & 1) != 0 ? kAfter : kBefore;
+    const int64_t events = triggerType & ~int64_t{1};
+    if (events == kAnyDdlStatement) {
+        return phrase + " " + kAnyDdl;
+    }
+    const auto bits = static_cast<uint64_t>(events & ~kDdlTrigger);
+    if (bits == 0 || (bits >> kDdlEvents.size()) != 0) {
+        return std::nullopt;
+    }
+    bool first = true;
+    for (size_t bit = 1; bit < kDdlEvents.size(); ++bit) {
+        if (((bits >> bit) & 1u) == 0) {
+            continue;
+        }
+        if (kDdlEvents[bit] == nullptr) {
+            return std::nullopt;
+        }
+        phrase += first ? " " : kEventSeparator;
+        phrase += kDdlEvents[bit];
+        first = false;
+    }
+    return phrase;
+}
 
 const std::string& textArg(const std::vector<FormatArg>& args, size_t index) {
     if (index >= args.size() || !std::holds_alternative<std::string>(args[index])) {
@@ -468,7 +566,13 @@ std::optional<std::string> triggerEventPhrase(int64_t triggerType) {
     // For a trigger on several row events the server stores a code whose successor carries bit 0
     // set for AFTER, then one two-bit slot per event (1 INSERT, 2 UPDATE, 3 DELETE), first event
     // lowest. So 17 is BEFORE INSERT OR UPDATE, 25 BEFORE INSERT OR DELETE, 113 BEFORE INSERT OR
-    // UPDATE OR DELETE. Database and DDL triggers (8192 and above) have no row events.
+    // UPDATE OR DELETE. Database and DDL triggers carry their kind in bits 13 and 14.
+    if (triggerType >= 0 && (triggerType & kTriggerKindMask) == kDatabaseTrigger) {
+        return databaseEventPhrase(triggerType);
+    }
+    if (triggerType >= 0 && (triggerType & kTriggerKindMask) == kDdlTrigger) {
+        return ddlEventPhrase(triggerType);
+    }
     if (triggerType < 0 || triggerType + 1 >= 128) {
         return std::nullopt;
     }

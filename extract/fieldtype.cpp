@@ -59,7 +59,7 @@ constexpr std::array<TypeCodeRow, 17> kTypeCodes = {{
     // The server knows no type named INT64: a 64-bit integer is declared BIGINT.
     {kBigint,           "INT64",     "BIGINT",           "BIGINT",           "BIGINT"},
     {kInterbaseBoolean, nullptr,     nullptr,            nullptr,            "BOOLEAN"},
-    {kBoolean,          "BOOLEAN",   "BOOLEAN",          "BOOLEAN",          nullptr},
+    {kBoolean,          "BOOLEAN",   "BOOLEAN",          "BOOLEAN",          "BOOLEAN"},
     {kDouble,           "DOUBLE",    "DOUBLE PRECISION", "DOUBLE PRECISION", "DOUBLE PRECISION"},
     {kTimestamp,        "TIMESTAMP", "TIMESTAMP",        "TIMESTAMP",        "TIMESTAMP"},
     {kVarchar,          "VARYING",   "VARCHAR",          "VARCHAR",          "VARCHAR"},

@@ -73,6 +73,16 @@ constexpr const char* kAllTriggersSQL =
     "RDB$CHECK_CONSTRAINTS CHK WHERE      TRG.RDB$TRIGGER_NAME = CHK.RDB$TRIGGER_NAME) ORDER BY "
     "TRG.RDB$RELATION_NAME, TRG.RDB$TRIGGER_TYPE,     TRG.RDB$TRIGGER_SEQUENCE, TRG.RDB$TRIGGER_NAME";
 
+// Database and DDL triggers have no relation, so the join above never meets them: they are read
+// on their own, after the table triggers.
+constexpr const char* kTriggerWithoutRelationSQL =
+    "SELECT * FROM RDB$TRIGGERS TRG WHERE TRG.RDB$TRIGGER_NAME = :TriggerName AND "
+    "TRG.RDB$RELATION_NAME IS NULL AND (TRG.RDB$SYSTEM_FLAG = 0 OR TRG.RDB$SYSTEM_FLAG IS NULL)";
+constexpr const char* kAllTriggersWithoutRelationSQL =
+    "SELECT * FROM RDB$TRIGGERS TRG WHERE TRG.RDB$RELATION_NAME IS NULL AND "
+    "(TRG.RDB$SYSTEM_FLAG = 0 OR TRG.RDB$SYSTEM_FLAG IS NULL) ORDER BY TRG.RDB$TRIGGER_TYPE, "
+    "TRG.RDB$TRIGGER_SEQUENCE, TRG.RDB$TRIGGER_NAME";
+
 constexpr const char* kIndexSQL =
     "SELECT IDX.RDB$RELATION_NAME, IDX.RDB$INDEX_NAME, IDX.RDB$UNIQUE_FLAG,        IDX.RDB$INDEX_TYPE, "
     "RDB$INDEX_INACTIVE FROM RDB$INDICES IDX JOIN RDB$RELATIONS RELC ON   IDX.RDB$RELATION_NAME = "
@@ -86,6 +96,9 @@ constexpr const char* kAllIndexesSQL =
     "EXISTS "
     "(SELECT * FROM RDB$RELATION_CONSTRAINTS RC     WHERE RC.RDB$INDEX_NAME = IDX.RDB$INDEX_NAME) ORDER BY "
     "IDX.RDB$RELATION_NAME, IDX.RDB$INDEX_NAME";
+// The expression of an index without segments (one made with COMPUTED BY).
+constexpr const char* kIndexExpressionSQL =
+    "SELECT RDB$EXPRESSION_SOURCE FROM RDB$INDICES WHERE RDB$INDEX_NAME = :INDEXNAME";
 constexpr const char* kIndexSegmentsSQL = "SELECT * FROM RDB$INDEX_SEGMENTS SEG WHERE SEG.RDB$INDEX_NAME = "
                                           ":INDEXNAME ORDER BY SEG.RDB$FIELD_POSITION";
 
@@ -133,7 +146,8 @@ constexpr const char* kTriggerEndSetTerm = " ^\r\n";
 constexpr const char* kCommitWork = kCommitWorkText;
 constexpr const char* kCommitWorkSetTerm = "COMMIT WORK ^";
 constexpr const char* kSetTermBack = "SET TERM ;^";
-constexpr const char* kUnknownTriggerType = "Trigger type %d has no row event";
+constexpr const char* kUnknownTriggerType = "Trigger type %d has no event";
+constexpr const char* kCreateTriggerWithoutRelation = "CREATE TRIGGER %s %s%s %s POSITION %d";
 
 const std::string kIndexHeaderStart = std::string("\r\n") + kIndexHeaderHeadText;
 constexpr const char* kIndexHeaderEnd = kIndexHeaderTailText;
@@ -142,6 +156,9 @@ constexpr const char* kUnique = " UNIQUE";
 constexpr const char* kDescending = " DESCENDING";
 constexpr const char* kCreateIndex = "CREATE%s%s INDEX %s ON %s(";
 constexpr const char* kIndexColumnsEnd = ")";
+constexpr const char* kCreateExpressionIndex = "CREATE%s%s INDEX %s ON %s COMPUTED BY %s";
+constexpr const char* kExpressionOpen = "(";
+constexpr const char* kExpressionClose = ")";
 constexpr const char* kIndexSegmentSeparator = ", ";
 constexpr const char* kAlterIndexInactive = "ALTER INDEX %S INACTIVE;";
 
@@ -150,6 +167,33 @@ constexpr const char* kAlterIndexInactive = "ALTER INDEX %S INACTIVE;";
 constexpr const char* kKindNotBuilt = "Extraction of this object kind is not supported";
 constexpr const char* kOptionsNotBuilt = "Extraction options are not supported";
 constexpr const char* kModeNotBuilt = "Listing mode not supported";
+
+// Whether the opening parenthesis of text is closed by its last character, quotes and string
+// literals skipped: "(A) || (B)" is not enclosed, "(UPPER(A))" is.
+bool enclosedInParentheses(const std::string& text) {
+    if (text.size() < 2 || text.front() != '(' || text.back() != ')') {
+        return false;
+    }
+    int depth = 0;
+    char quoteChar = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoteChar != 0) {
+            if (c == quoteChar) {
+                quoteChar = 0;
+            }
+            continue;
+        }
+        if (c == '\'' || c == '"') {
+            quoteChar = c;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && --depth == 0) {
+            return i + 1 == text.size();
+        }
+    }
+    return false;
+}
 
 void requireMode(TExtractType given, TExtractType built) {
     if (given != built) {
@@ -511,11 +555,17 @@ std::vector<std::string> TIBExtract::TriggerStatement(TIBSQL& qryTriggers) const
     if (!phrase) {
         throw EExtractError(formatText(kUnknownTriggerType, {static_cast<long long>(triggerType)}));
     }
-    slist.Add(formatText(kCreateTrigger,
-                         {quote(qryTriggers.FieldByName("RDB$TRIGGER_NAME").AsTrimString()),
-                          quote(qryTriggers.FieldByName("RDB$RELATION_NAME").AsTrimString()),
-                          std::string(kCRLF), std::string(inActive), *phrase,
-                          static_cast<long long>(qryTriggers.FieldByName("RDB$TRIGGER_SEQUENCE").AsLong())}));
+    const std::string triggerName = quote(qryTriggers.FieldByName("RDB$TRIGGER_NAME").AsTrimString());
+    const auto sequence = static_cast<long long>(qryTriggers.FieldByName("RDB$TRIGGER_SEQUENCE").AsLong());
+    const auto relation = qryTriggers.FieldByName("RDB$RELATION_NAME");
+    if (relation.IsNull()) {
+        // A database or DDL trigger: its event phrase stands where a table trigger names its table.
+        slist.Add(formatText(kCreateTriggerWithoutRelation,
+                             {triggerName, std::string(kCRLF), std::string(inActive), *phrase, sequence}));
+    } else {
+        slist.Add(formatText(kCreateTrigger, {triggerName, quote(relation.AsTrimString()), std::string(kCRLF),
+                                              std::string(inActive), *phrase, sequence}));
+    }
     const auto source = qryTriggers.FieldByName("RDB$TRIGGER_SOURCE");
     if (!source.IsNull()) {
         appendResplit(slist, source.AsTrimString());
@@ -529,26 +579,33 @@ std::vector<std::string> TIBExtract::TriggerStatement(TIBSQL& qryTriggers) const
 
 void TIBExtract::ListTriggers(const std::string& ObjectName, TExtractType ExtractType) {
     requireMode(ExtractType, etTrigger);
-    const auto query = createQuery(ObjectName.empty() ? kAllTriggersSQL : kTriggerSQL);
-    if (!ObjectName.empty()) {
-        query->ParamByName("TriggerName").setAsTrimString(ObjectName);
-    }
-    query->ExecQuery();
     bool header = true;
-    for (; !query->Eof(); query->Next()) {
-        if (header) {
-            if (IncludeSetTerm) {
-                m_metaData.Add(
-                    formatText(kSetTerm, {std::string(kCaret), std::string(kSemicolon), std::string(kCRLF)}));
-            }
-            if (IncludeComments) {
-                m_metaData.Add(formatText(kTriggerHeader, {std::string(kCRLF), std::string(kCRLF)}));
-            }
-            header = false;
+    const auto list = [&](const char* sql) {
+        const auto query = createQuery(sql);
+        if (!ObjectName.empty()) {
+            query->ParamByName("TriggerName").setAsTrimString(ObjectName);
         }
-        for (const std::string& line : TriggerStatement(*query)) {
-            m_metaData.Add(line);
+        query->ExecQuery();
+        for (; !query->Eof(); query->Next()) {
+            if (header) {
+                if (IncludeSetTerm) {
+                    m_metaData.Add(formatText(
+                        kSetTerm, {std::string(kCaret), std::string(kSemicolon), std::string(kCRLF)}));
+                }
+                if (IncludeComments) {
+                    m_metaData.Add(formatText(kTriggerHeader, {std::string(kCRLF), std::string(kCRLF)}));
+                }
+                header = false;
+            }
+            for (const std::string& line : TriggerStatement(*query)) {
+                m_metaData.Add(line);
+            }
         }
+    };
+    list(ObjectName.empty() ? kAllTriggersSQL : kTriggerSQL);
+    // A name belongs to one trigger: the second query runs only when the first found nothing.
+    if (ObjectName.empty() || header) {
+        list(ObjectName.empty() ? kAllTriggersWithoutRelationSQL : kTriggerWithoutRelationSQL);
     }
     if (!header) {
         if (IncludeSetTerm) {
@@ -576,6 +633,25 @@ std::string TIBExtract::GetIndexSegments(const std::string& indexname) {
     return columns;
 }
 
+std::string TIBExtract::GetIndexExpression(const std::string& indexname) {
+    const auto query = createQuery(kIndexExpressionSQL);
+    query->ParamByName("INDEXNAME").setAsTrimString(indexname);
+    query->ExecQuery();
+    if (query->Eof() || query->FieldByName("RDB$EXPRESSION_SOURCE").IsNull()) {
+        return {};
+    }
+    const std::string source = data::trim(query->FieldByName("RDB$EXPRESSION_SOURCE").AsString());
+    if (source.empty()) {
+        return {};
+    }
+    // The server stores the expression with the parentheses it was written in; one stored without
+    // them gets them here, since COMPUTED BY requires them.
+    if (enclosedInParentheses(source)) {
+        return source;
+    }
+    return kExpressionOpen + source + kExpressionClose;
+}
+
 void TIBExtract::ListIndex(const std::string& ObjectName, TExtractType ExtractType) {
     requireMode(ExtractType, etIndex);
     const auto query = createQuery(ObjectName.empty() ? kAllIndexesSQL : kIndexSQL);
@@ -595,11 +671,18 @@ void TIBExtract::ListIndex(const std::string& ObjectName, TExtractType ExtractTy
         const std::string indexName = query->FieldByName("RDB$INDEX_NAME").AsTrimString();
         const std::string unique = query->FieldByName("RDB$UNIQUE_FLAG").AsLong() == 1 ? kUnique : "";
         const std::string idxType = query->FieldByName("RDB$INDEX_TYPE").AsLong() == 1 ? kDescending : "";
-        std::string line =
-            formatText(kCreateIndex, {unique, idxType, quote(indexName),
-                                      quote(query->FieldByName("RDB$RELATION_NAME").AsTrimString())});
-        line += GetIndexSegments(indexName);
-        line += kIndexColumnsEnd;
+        const std::string tableName = quote(query->FieldByName("RDB$RELATION_NAME").AsTrimString());
+        const std::string segments = GetIndexSegments(indexName);
+        const std::string expression = segments.empty() ? GetIndexExpression(indexName) : std::string();
+        std::string line;
+        if (!expression.empty()) {
+            line = formatText(kCreateExpressionIndex,
+                              {unique, idxType, quote(indexName), tableName, expression});
+        } else {
+            line = formatText(kCreateIndex, {unique, idxType, quote(indexName), tableName});
+            line += segments;
+            line += kIndexColumnsEnd;
+        }
         line += kStatementEnd;
         m_metaData.Add(line);
         if (query->FieldByName("RDB$INDEX_INACTIVE").AsLong() == 1) {

@@ -134,12 +134,15 @@ public:
     void ListIndex(const std::string& ObjectName, TExtractType ExtractType = etIndex);
     // The quoted column list of an index, separated by ", ".
     std::string GetIndexSegments(const std::string& indexname);
+    // The stored expression of an expression index, in parentheses; empty when it has none.
+    std::string GetIndexExpression(const std::string& indexname);
 
     // The statement lines of one view from the current row of a view query (RDB$RELATION_NAME,
     // RDB$OWNER_NAME, RDB$VIEW_SOURCE); qryColumns is the view-column query, run here for the view.
     std::vector<std::string> ViewStatement(data::TIBSQL& qryViews, data::TIBSQL& qryColumns) const;
     // The statement lines of one trigger from the current row of a trigger query (the columns
-    // of RDB$TRIGGERS); raises EExtractError for a type code that encodes no row event.
+    // of RDB$TRIGGERS); a trigger without relation (database or DDL trigger) names no table.
+    // Raises EExtractError for a type code that encodes no event.
     std::vector<std::string> TriggerStatement(data::TIBSQL& qryTriggers) const;
 
 private:

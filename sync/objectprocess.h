@@ -56,7 +56,7 @@ struct ObjectProbe {
 // One rewrite of an extracted text, applied in order.
 struct Rewrite {
     enum class Op {
-        Remove,           // removes every occurrence of text, letter case disregarded
+        Remove,           // removes text where it fills a line of its own, letter case disregarded
         RemoveAroundName, // removes text + the extractor's name + tail
         CreateOrAlter     // the opening CREATE becomes CREATE OR ALTER
     };

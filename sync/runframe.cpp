@@ -76,7 +76,28 @@ std::string literalName(const std::string& name) {
 }
 
 std::string removeText(const std::string& text, const std::string& what) {
-    return data::replaceAllIgnoreCase(text, what, "");
+    if (what.empty())
+        return text;
+    const std::string upperText = data::upperAscii(text);
+    const std::string upperWhat = data::upperAscii(what);
+    const auto lineBreak = [](char c) { return c == '\r' || c == '\n'; };
+    std::string out;
+    out.reserve(text.size());
+    size_t from = 0;
+    for (size_t at = upperText.find(upperWhat); at != std::string::npos;
+         at = upperText.find(upperWhat, at + 1)) {
+        if (at < from)
+            continue;
+        const size_t end = at + what.size();
+        const bool startsLine = at == 0 || lineBreak(text[at - 1]);
+        const bool endsLine = end == text.size() || lineBreak(text[end]);
+        if (!startsLine || !endsLine)
+            continue;
+        out.append(text, from, at - from);
+        from = end;
+    }
+    out.append(text, from, std::string::npos);
+    return out;
 }
 
 std::string createOrAlter(const std::string& text) {

@@ -46,7 +46,9 @@ using extract::sqlIdentifier;
 // A name written inside a probe's string literal, apostrophes doubled.
 std::string literalName(const std::string& name);
 
-// Removes every occurrence of what, letter case disregarded; surrounding line breaks stay.
+// Removes the framing text the extractor wrote on a line of its own: every occurrence of what,
+// letter case disregarded, that fills a whole line; the line breaks around it stay. The same letters
+// inside the object's own text (a trigger body holding 'COMMIT WORK ;') are left alone.
 std::string removeText(const std::string& text, const std::string& what);
 
 // Turns the statement's opening CREATE (the first CREATE that starts a line) into

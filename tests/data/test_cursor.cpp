@@ -152,21 +152,35 @@ TEST_F(Cursor, TextBlobsAreReadWhole) {
     EXPECT_EQ(c->FieldByName("OBS").DataType(), TFieldType::Memo);
 }
 
-TEST_F(Cursor, BytesPassUnchangedInBothDirections) {
-    // Windows-1252 bytes for "Ação Ü" and a UTF-8 text: no connection character set, so neither
-    // is converted on the way in or out.
-    const std::string win1252 = "A\xe7\xe3o \xdc";
+TEST_F(Cursor, TextIsConvertedToAndFromTheConnectionCharacterSet) {
+    // Every session speaks UTF8: UTF-8 text sent to a WIN1252 column and to a UTF8 column is stored
+    // in the column's set and reads back as the same UTF-8 text.
+    const std::string text = "A\xc3\xa7\xc3\xa3o \xc3\x9c"; // "Ação Ü"
+    const std::string fourCharacters = "\xc3\xb1"
+                                       "and"; // "ñand"
     {
         TIBDataSet w;
         w.setDatabase(&db);
-        w.SelectSQL().Add("update CLIENTES set NOME_W = :W, NOME = :N where ID = 2");
-        w.ParamByName("W").setAsString(win1252);
-        w.ParamByName("N").setAsString("Jo\xc3\xa3o");
+        w.SelectSQL().Add("update CLIENTES set NOME_W = :W, NOME_U = :U where ID = 2");
+        w.ParamByName("W").setAsString(text);
+        w.ParamByName("U").setAsString(fourCharacters);
         w.ExecSQL();
     }
-    auto c = open("select NOME_W, NOME from CLIENTES where ID = 2");
-    EXPECT_EQ(c->FieldByName("NOME_W").AsString(), win1252);
-    EXPECT_EQ(c->FieldByName("NOME").AsString(), "Jo\xc3\xa3o");
+    auto c = open("select NOME_W, NOME_U from CLIENTES where ID = 2");
+    EXPECT_EQ(c->FieldByName("NOME_W").AsString(), text);
+    EXPECT_EQ(trimRight(c->FieldByName("NOME_U").AsString()), fourCharacters);
+    tr.Commit();
+    // Stored as Windows-1252 bytes (isql shows OCTETS in hexadecimal).
+    EXPECT_EQ(s_db->queryValue("select cast(NOME_W as varchar(20) character set octets) from CLIENTES "
+                               "where ID = 2"),
+              "41E7E36F20DC");
+
+    // Bytes that are no UTF-8 are refused by the server rather than stored as something else.
+    TIBDataSet w;
+    w.setDatabase(&db);
+    w.SelectSQL().Add("update CLIENTES set NOME_W = :W where ID = 2");
+    w.ParamByName("W").setAsString("A\xe7\xe3o");
+    EXPECT_THROW(w.ExecSQL(), std::exception);
 }
 
 TEST_F(Cursor, NewStatementTextReplacesAnOpenCursor) {
@@ -266,6 +280,9 @@ TEST_F(Cursor, ForwardOnlyStatementParametersAndFields) {
     q.ExecQuery();
     ASSERT_FALSE(q.Eof());
     EXPECT_EQ(q.FieldByName("rdb$relation_name").AsTrimString(), "CLIENTES");
+    // A catalogue name keeps its width of 93 in the UTF8 connection, where the server pads it to 124.
+    EXPECT_EQ(q.FieldByName("rdb$relation_name").AsString(), "CLIENTES" + std::string(85, ' '));
+    EXPECT_EQ(q.FieldByName("rdb$relation_name").SQLLength(), 124);
     EXPECT_EQ(q.Fields(1).AsLong(), 0);
     EXPECT_EQ(messageOf<EIBClientError>([&] { q.ExecQuery(); }), "IBSQL Open");
     EXPECT_EQ(messageOf<EIBClientError>([&] { q.FieldByName("NADA"); }), "Field \"NADA\" not found");

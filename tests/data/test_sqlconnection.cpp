@@ -460,6 +460,24 @@ TEST(SQLConnection, TheTextIsSentUnchanged) {
     EXPECT_NE(message.find("No SQLDA for input values provided"), std::string::npos) << message;
 }
 
+// The connection speaks UTF8: an accented literal inside a procedure body and in a statement reaches
+// a WIN1252 database as the text written, not as its UTF-8 bytes read one by one.
+TEST(SQLConnection, AccentedTextArrivesAsWritten) {
+    ScratchDatabase db("sqlc_utf8", ScratchOptions{.sql = "create table t (id integer, s varchar(20));\n",
+                                                   .characterSet = "WIN1252"});
+    TSQLConnection c;
+    configure(c, db, db.password());
+    c.StartTransaction(desc(1));
+    c.ExecuteDirect("insert into t values (1, '\xc3\xa7\xc3\xa3o')"); // "ção"
+    c.ExecuteDirect("create procedure p returns (r varchar(10)) as begin r = '\xc3\xb1"
+                    "and\xc3\xba'; "
+                    "suspend; end"); // "ñandú"
+    c.Commit(desc(1));
+    // Windows-1252 bytes in the table and in the procedure's result (isql shows OCTETS in hex).
+    EXPECT_EQ(db.queryValue("select cast(s as varchar(20) character set octets) from t"), "E7E36F");
+    EXPECT_EQ(db.queryValue("select cast(r as varchar(10) character set octets) from p"), "F1616E64FA");
+}
+
 TEST(SQLConnection, AStatementLongerThan64KiBIsSentWhole) {
     ScratchDatabase db("sqlc_long");
     TSQLConnection c;

@@ -174,25 +174,43 @@ TEST_P(TriggerEventPhraseTest, PhraseOfType) {
 
 INSTANTIATE_TEST_SUITE_P(
     Types, TriggerEventPhraseTest,
-    ::testing::Values(PhraseCase{"Type0", 0, std::string()},
-                      PhraseCase{"Type1", 1, std::string("BEFORE INSERT")},
-                      PhraseCase{"Type2", 2, std::string("AFTER INSERT")},
-                      PhraseCase{"Type3", 3, std::string("BEFORE UPDATE")},
-                      PhraseCase{"Type4", 4, std::string("AFTER UPDATE")},
-                      PhraseCase{"Type5", 5, std::string("BEFORE DELETE")},
-                      PhraseCase{"Type6", 6, std::string("AFTER DELETE")},
-                      PhraseCase{"Type17", 17, std::string("BEFORE INSERT OR UPDATE")},
-                      PhraseCase{"Type18", 18, std::string("AFTER INSERT OR UPDATE")},
-                      PhraseCase{"Type25", 25, std::string("BEFORE INSERT OR DELETE")},
-                      PhraseCase{"Type27", 27, std::string("BEFORE UPDATE OR DELETE")},
-                      PhraseCase{"Type113", 113, std::string("BEFORE INSERT OR UPDATE OR DELETE")},
-                      PhraseCase{"Type114", 114, std::string("AFTER INSERT OR UPDATE OR DELETE")},
-                      PhraseCase{"DeleteOrInsert", 13, std::string("BEFORE DELETE OR INSERT")},
-                      PhraseCase{"EventTwice", 9, std::nullopt}, // INSERT OR INSERT
-                      PhraseCase{"GapBetweenEvents", 65, std::nullopt},
-                      PhraseCase{"Type127", 127, std::nullopt}, PhraseCase{"Negative", -1, std::nullopt},
-                      PhraseCase{"DatabaseConnect", 8192, std::nullopt},
-                      PhraseCase{"DdlTrigger", 16385, std::nullopt}),
+    ::testing::Values(
+        PhraseCase{"Type0", 0, std::string()}, PhraseCase{"Type1", 1, std::string("BEFORE INSERT")},
+        PhraseCase{"Type2", 2, std::string("AFTER INSERT")},
+        PhraseCase{"Type3", 3, std::string("BEFORE UPDATE")},
+        PhraseCase{"Type4", 4, std::string("AFTER UPDATE")},
+        PhraseCase{"Type5", 5, std::string("BEFORE DELETE")},
+        PhraseCase{"Type6", 6, std::string("AFTER DELETE")},
+        PhraseCase{"Type17", 17, std::string("BEFORE INSERT OR UPDATE")},
+        PhraseCase{"Type18", 18, std::string("AFTER INSERT OR UPDATE")},
+        PhraseCase{"Type25", 25, std::string("BEFORE INSERT OR DELETE")},
+        PhraseCase{"Type27", 27, std::string("BEFORE UPDATE OR DELETE")},
+        PhraseCase{"Type113", 113, std::string("BEFORE INSERT OR UPDATE OR DELETE")},
+        PhraseCase{"Type114", 114, std::string("AFTER INSERT OR UPDATE OR DELETE")},
+        PhraseCase{"DeleteOrInsert", 13, std::string("BEFORE DELETE OR INSERT")},
+        PhraseCase{"EventTwice", 9, std::nullopt}, // INSERT OR INSERT
+        PhraseCase{"GapBetweenEvents", 65, std::nullopt}, PhraseCase{"Type127", 127, std::nullopt},
+        PhraseCase{"Negative", -1, std::nullopt},
+        // Database triggers: 8192 + event.
+        PhraseCase{"DatabaseConnect", 8192, std::string("ON CONNECT")},
+        PhraseCase{"DatabaseDisconnect", 8193, std::string("ON DISCONNECT")},
+        PhraseCase{"TransactionStart", 8194, std::string("ON TRANSACTION START")},
+        PhraseCase{"TransactionCommit", 8195, std::string("ON TRANSACTION COMMIT")},
+        PhraseCase{"TransactionRollback", 8196, std::string("ON TRANSACTION ROLLBACK")},
+        PhraseCase{"DatabaseUnknownEvent", 8197, std::nullopt},
+        // DDL triggers: 16384 + AFTER bit + one bit per statement kind, as the
+        // server stores them.
+        PhraseCase{"DdlWithoutEvent", 16385, std::nullopt},
+        PhraseCase{"DdlBeforeCreateTable", 16386, std::string("BEFORE CREATE TABLE")},
+        PhraseCase{"DdlAfterCreateOrAlterTable", 16391, std::string("AFTER CREATE TABLE OR ALTER TABLE")},
+        PhraseCase{"DdlAfterThreeKinds", 3221307393,
+                   std::string("AFTER CREATE EXCEPTION OR DROP INDEX OR CREATE SEQUENCE")},
+        PhraseCase{"DdlBeforeDropMapping", 140737488371712, std::string("BEFORE DROP MAPPING")},
+        PhraseCase{"DdlBeforeAny", 9223372036854767614, std::string("BEFORE ANY DDL STATEMENT")},
+        PhraseCase{"DdlAfterAny", 9223372036854767615, std::string("AFTER ANY DDL STATEMENT")},
+        PhraseCase{"DdlKindBitAsEvent", 16384 | (int64_t{1} << 15), std::nullopt},
+        PhraseCase{"DdlBitPastMapping", 16384 | (int64_t{1} << 48), std::nullopt},
+        PhraseCase{"BothKindBits", 0x6000, std::nullopt}),
     CaseName());
 
 // ---- TExtractTypes -----------------------------------------------------------------------------

@@ -172,30 +172,56 @@ SET TERM ; ^
               (std::vector<std::string>{"TRG_MESMO T1 1", "TRG_T1_BI T1 0", "trg'aspa T3 0"}));
 }
 
-// A database trigger has no table: its probe never matches, the extractor gives no text for it, and
-// with criarauto the empty text is refused, which is that trigger's failure. Without criarauto
-// nothing is executed and the target is still reconnected.
-TEST(TriggerProcessTarget, DatabaseTriggerIsAlwaysMissingWithEmptyText) {
+// A database trigger has no table: the extractor writes it with its event phrase in place of the
+// table, and with criarauto it is created on the target. Without criarauto nothing is executed and
+// the target is still reconnected.
+TEST(TriggerProcessTarget, DatabaseTriggerArrivesWithItsEventPhrase) {
     constexpr char kSql[] = R"(
 SET TERM ^ ;
 CREATE TRIGGER TRG_CONEXAO ON CONNECT POSITION 0 AS BEGIN END^
 SET TERM ; ^
 )";
+    const std::string text =
+        "\r\n\r\n\r\nCREATE OR ALTER TRIGGER \"TRG_CONEXAO\" \r\nACTIVE ON CONNECT POSITION "
+        "0\r\nAS BEGIN END\r\n ;\r\n\r\n\r\n";
     for (const bool criarauto : {true, false}) {
         SCOPED_TRACE(criarauto);
-        DatabasePair db(kSql, kSql);
+        DatabasePair db(kSql, "");
         db.host().criarautoValue = criarauto;
         const int detaches = db.targetDetaches();
         db.host().run(sync::runTriggerProcess);
-        EXPECT_EQ(db.host().processLog, block("TRG_CONEXAO", ""));
-        EXPECT_EQ(db.host().errorLog,
-                  (criarauto ? std::vector<std::string>{"Não foi possivel criar a trigger: " +
-                                                            padded("TRG_CONEXAO"),
-                                                        "    Empty SQL Statement"}
-                             : std::vector<std::string>{}));
-        EXPECT_EQ(db.targetDetaches() - detaches, criarauto ? 0 : 1);
+        EXPECT_EQ(db.host().processLog, block("TRG_CONEXAO", text));
+        EXPECT_EQ(db.host().errorLog, std::vector<std::string>{});
+        EXPECT_EQ(db.targetDetaches() - detaches, 1);
         EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
+        EXPECT_EQ(
+            db.target.queryValue("select count(*) from rdb$triggers where rdb$trigger_name = "
+                                 "'TRG_CONEXAO' and rdb$relation_name is null and rdb$trigger_type = 8192"),
+            criarauto ? "1" : "0");
     }
+}
+
+// The extractor's closing line is removed where it wrote it; the same text inside the body stays.
+TEST(TriggerProcessTarget, BodyHoldingTheClosingTextArrivesWhole) {
+    constexpr char kSql[] = R"(
+CREATE TABLE T1 (ID INTEGER, S VARCHAR(40));
+SET TERM ^ ;
+CREATE TRIGGER TRG_COMMIT FOR T1 BEFORE INSERT AS
+BEGIN
+  NEW.S = 'COMMIT WORK ;';
+END^
+SET TERM ; ^
+)";
+    DatabasePair db(kSql, "CREATE TABLE T1 (ID INTEGER, S VARCHAR(40));");
+    db.host().run(sync::runTriggerProcess);
+    EXPECT_EQ(db.host().processLog,
+              block("TRG_COMMIT",
+                    "\r\n\r\n\r\nCREATE OR ALTER TRIGGER \"TRG_COMMIT\" FOR \"T1\" \r\nACTIVE BEFORE "
+                    "INSERT POSITION 0\r\nAS\r\nBEGIN\r\n  NEW.S = 'COMMIT WORK ;';\r\nEND\r\n "
+                    ";\r\n\r\n\r\n"));
+    EXPECT_EQ(db.host().errorLog, std::vector<std::string>{});
+    db.target.runSql("INSERT INTO T1 (ID) VALUES (1);");
+    EXPECT_EQ(db.target.queryValue("SELECT S FROM T1"), "COMMIT WORK ;");
 }
 
 } // namespace
