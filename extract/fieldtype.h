@@ -62,8 +62,8 @@ enum class TypeNames {
     Ddl,
     // As the procedure process's parameter query names them: INTEGER in lower case, no BLOB_ID.
     ParameterQuery,
-    // The extractor's own table: code 17 is BOOLEAN (as InterBase numbered it), and D_FLOAT (11)
-    // and the Firebird BOOLEAN (23) are missing.
+    // The extractor's own table: code 17 is BOOLEAN (as InterBase numbered it), as is the Firebird
+    // BOOLEAN (23); D_FLOAT (11) is missing.
     Extractor,
 };
 
