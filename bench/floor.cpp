@@ -102,9 +102,10 @@ constexpr SimpleWalk kDomains{
     false,
     extract::eoDomain};
 constexpr SimpleWalk kTriggers{
-    "SELECT  RDB$RELATION_NAME, RDB$TRIGGER_NAME FROM RDB$TRIGGERS WHERE "
-    "SUBSTRING(RDB$TRIGGER_NAME FROM 1 FOR 3) <> 'RDB' AND SUBSTRING(RDB$TRIGGER_NAME "
-    "FROM 1 FOR 5) <> 'CHECK'  ",
+    "SELECT  RDB$RELATION_NAME, RDB$TRIGGER_NAME FROM RDB$TRIGGERS TRG WHERE COALESCE(TRG.RDB$SYSTEM_FLAG, "
+    "0) "
+    "= 0 AND NOT EXISTS (SELECT * FROM RDB$CHECK_CONSTRAINTS CHK WHERE CHK.RDB$TRIGGER_NAME = "
+    "TRG.RDB$TRIGGER_NAME)  ",
     nullptr,
     "RDB$TRIGGER_NAME",
     "RDB$RELATION_NAME",
@@ -117,21 +118,22 @@ constexpr SimpleWalk kTriggers{
     true,
     false,
     extract::eoTrigger};
-constexpr SimpleWalk kIndexes{
-    "SELECT RDB$INDEX_NAME, RDB$RELATION_NAME FROM RDB$INDICES WHERE "
-    "SUBSTRING(RDB$INDEX_NAME FROM 1 FOR 3) <> 'RDB' AND SUBSTRING(RDB$INDEX_NAME FROM "
-    "1 FOR 5) <> 'CHECK'  ORDER BY RDB$RELATION_NAME ASC ",
-    nullptr,
-    "RDB$INDEX_NAME",
-    "RDB$RELATION_NAME",
-    "SELECT RDB$INDEX_NAME FROM RDB$INDICES WHERE RDB$INDEX_NAME='",
-    "' AND RDB$RELATION_NAME='",
-    "' ",
-    false,
-    true,
-    true,
-    true,
-    extract::eoIndexes};
+constexpr SimpleWalk kIndexes{"SELECT RDB$INDEX_NAME, RDB$RELATION_NAME FROM RDB$INDICES IDX WHERE "
+                              "COALESCE(IDX.RDB$SYSTEM_FLAG, 0) = 0 "
+                              "AND NOT EXISTS (SELECT * FROM RDB$RELATION_CONSTRAINTS RC WHERE "
+                              "RC.RDB$INDEX_NAME = IDX.RDB$INDEX_NAME)  "
+                              "ORDER BY RDB$RELATION_NAME ASC ",
+                              nullptr,
+                              "RDB$INDEX_NAME",
+                              "RDB$RELATION_NAME",
+                              "SELECT RDB$INDEX_NAME FROM RDB$INDICES WHERE RDB$INDEX_NAME='",
+                              "' AND RDB$RELATION_NAME='",
+                              "' ",
+                              false,
+                              true,
+                              true,
+                              true,
+                              extract::eoIndexes};
 
 // The name the index process gives the extractor: trimmed, every blank removed.
 std::string withoutBlanks(const std::string& name) {

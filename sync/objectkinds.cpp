@@ -87,12 +87,19 @@ constexpr char kDomainEnumerationLine2[] =
     " WHERE RDB$FIELD_NAME <> 'PK_ACESSO' AND (SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' AND "
     "SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'MON$') AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> "
     "'RDB$' AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'SEC$'";
+// User objects are told from the server's by their flags, never by their names: a user trigger or
+// index may well be called CHECK_... or RDB_... . Left out are system triggers and those of check
+// constraints, system indexes and the indexes that back a constraint (the constraint makes them).
 constexpr char kTriggerEnumeration[] =
-    "SELECT  RDB$RELATION_NAME, RDB$TRIGGER_NAME FROM RDB$TRIGGERS WHERE SUBSTRING(RDB$TRIGGER_NAME FROM 1 "
-    "FOR 3) <> 'RDB' AND SUBSTRING(RDB$TRIGGER_NAME FROM 1 FOR 5) <> 'CHECK'  ";
-constexpr char kIndexEnumeration[] =
-    "SELECT RDB$INDEX_NAME, RDB$RELATION_NAME FROM RDB$INDICES WHERE SUBSTRING(RDB$INDEX_NAME FROM 1 FOR 3) "
-    "<> 'RDB' AND SUBSTRING(RDB$INDEX_NAME FROM 1 FOR 5) <> 'CHECK'  ORDER BY RDB$RELATION_NAME ASC ";
+    "SELECT  RDB$RELATION_NAME, RDB$TRIGGER_NAME FROM RDB$TRIGGERS TRG WHERE COALESCE(TRG.RDB$SYSTEM_FLAG, "
+    "0) "
+    "= 0 AND NOT EXISTS (SELECT * FROM RDB$CHECK_CONSTRAINTS CHK WHERE CHK.RDB$TRIGGER_NAME = "
+    "TRG.RDB$TRIGGER_NAME)  ";
+constexpr char kIndexEnumeration[] = "SELECT RDB$INDEX_NAME, RDB$RELATION_NAME FROM RDB$INDICES IDX WHERE "
+                                     "COALESCE(IDX.RDB$SYSTEM_FLAG, 0) = 0 "
+                                     "AND NOT EXISTS (SELECT * FROM RDB$RELATION_CONSTRAINTS RC WHERE "
+                                     "RC.RDB$INDEX_NAME = IDX.RDB$INDEX_NAME)  "
+                                     "ORDER BY RDB$RELATION_NAME ASC ";
 
 constexpr char kTriggerProbeHead[] = "SELECT RDB$TRIGGER_BLR, RDB$TRIGGER_SOURCE, RDB$RELATION_NAME FROM "
                                      "RDB$TRIGGERS WHERE RDB$TRIGGER_NAME='";
@@ -177,7 +184,10 @@ const ObjectKind kTriggerKind{
     .nameField = "RDB$TRIGGER_NAME",
     .relationField = "RDB$RELATION_NAME",
     .pointDataSource1 = true,
-    .probe = {.head = kTriggerProbeHead, .middle = kRelationProbeMiddle, .tail = "' "},
+    .probe = {.head = kTriggerProbeHead,
+              .middle = kRelationProbeMiddle,
+              .tail = "' ",
+              .withoutRelation = "' AND RDB$RELATION_NAME IS NULL "},
     .notFoundLeadIn = "Trigger não encontrada; ",
     .openingBanner = "-------------------------Inicio da Triiger--------------------------",
     .closingBanner = true,

@@ -78,21 +78,30 @@ public:
                 .name = rows.FieldByName(m_kind.nameField).AsString(), .relation = {}, .cursor = &rows};
             if (m_kind.relationField)
                 row.relation = rows.FieldByName(m_kind.relationField).AsString();
-            const bool leftAlone = m_kind.leavesAlone && m_kind.leavesAlone(rows);
-            const bool act = !leftAlone && needsStep(row);
-            // A probe on the source decides whether the row is an object of the kind at all (a
-            // relation that is a view); one on the target, whether the target lacks it.
-            if (act || (!leftAlone && m_kind.probe.on == ObjectProbe::On::Target))
-                m_view.objectEvent(ObjectEvent::Walked, m_kind.type, nameIn(m_kind.lineName, row.name));
-            if (act)
-                step(row);
-            if (m_kind.pumpEvents)
-                m_view.processEvents();
+            visit(row);
             rows.Next();
         }
     }
 
+    void run(const std::vector<ObjectRow>& rows) {
+        for (const ObjectRow& row : rows)
+            visit(row);
+    }
+
 private:
+    void visit(const ObjectRow& row) {
+        const bool leftAlone = m_kind.leavesAlone && row.cursor && m_kind.leavesAlone(*row.cursor);
+        const bool act = !leftAlone && needsStep(row);
+        // A probe on the source decides whether the row is an object of the kind at all (a
+        // relation that is a view); one on the target, whether the target lacks it.
+        if (act || (!leftAlone && m_kind.probe.on == ObjectProbe::On::Target))
+            m_view.objectEvent(ObjectEvent::Walked, m_kind.type, nameIn(m_kind.lineName, row.name));
+        if (act)
+            step(row);
+        if (m_kind.pumpEvents)
+            m_view.processEvents();
+    }
+
     bool needsStep(const ObjectRow& row) {
         const ObjectProbe& probe = m_kind.probe;
         if (probe.holds)
@@ -105,9 +114,13 @@ private:
             m_probe.Open();
         } else {
             std::string statement = probe.head + literalName(name);
-            if (probe.middle)
-                statement += probe.middle + literalName(row.relation);
-            openWith(m_probe, statement + probe.tail);
+            if (probe.withoutRelation && data::trim(row.relation).empty())
+                statement += probe.withoutRelation;
+            else if (probe.middle)
+                statement += probe.middle + literalName(row.relation) + probe.tail;
+            else
+                statement += probe.tail;
+            openWith(m_probe, statement);
         }
         return (probe.actWhen == ObjectProbe::ActWhen::NoRow) == m_probe.Eof();
     }
@@ -266,6 +279,12 @@ private:
 
 void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind& kind,
                  data::TIBDataSet& rows) {
+    ProbeCursor probe(components, kind.probe.on);
+    ObjectWalk(components, view, kind, probe.cursor()).run(rows);
+}
+
+void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind& kind,
+                 const std::vector<ObjectRow>& rows) {
     ProbeCursor probe(components, kind.probe.on);
     ObjectWalk(components, view, kind, probe.cursor()).run(rows);
 }

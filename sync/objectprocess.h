@@ -43,6 +43,9 @@ struct ObjectProbe {
     const char* middle = nullptr;
     const char* tail = "";
     const char* parameter = nullptr;
+    // For a row without relation (a database or DDL trigger): what follows the name instead of
+    // middle + relation + tail, so that the probe finds the object when it is there.
+    const char* withoutRelation = nullptr;
     NameForm name = NameForm::AsRead;
     ActWhen actWhen = ActWhen::NoRow; // the step runs when the probe finds no row / a row
     // A probe of the kind's own in place of the statement above, for an object that no single
@@ -149,6 +152,9 @@ void runObjectProcess(SyncComponents& components, ProcessView& view, const Objec
 // Walks the rows of an open cursor from the current row to the end.
 void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind& kind,
                  data::TIBDataSet& rows);
+// Walks rows read before, in the order given.
+void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind& kind,
+                 const std::vector<ObjectRow>& rows);
 
 // The one place where a failure line is written: the line in its pane, and under it, in the same
 // pane, the reason the caught error gives (failureReason).

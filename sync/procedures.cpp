@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace vistrel::sync {
 
@@ -174,20 +175,48 @@ std::string parameterType(data::TIBDataSet& parameters, const std::string& targe
     return type + " ";
 }
 
-void procedureStep(SyncComponents& components, ProcessView& view, data::TIBDataSet& TABELAS,
+// What the walk reads of a source row.
+struct ProcedureRow {
+    std::string name; // trimmed
+    std::string inputs, outputs;
+};
+
+// Catalogue type code of a procedure in RDB$DEPENDENCIES.
+constexpr int kProcedureDependent = 5;
+constexpr char kProceduresDependedOn[] = "5";
+
+// The source rows in walk order: newest first, except that a procedure goes after the procedures it
+// calls, so that one run creates a caller and the procedure it calls in either order of age.
+std::vector<ProcedureRow> procedureRows(SyncComponents& components, data::TIBDataSet& TABELAS) {
+    std::vector<ProcedureRow> rows;
+    std::vector<std::string> names;
+    for (; !TABELAS.Eof(); TABELAS.Next()) {
+        rows.push_back({data::trim(TABELAS.FieldByName("RDB$PROCEDURE_NAME").AsString()),
+                        TABELAS.FieldByName("RDB$PROCEDURE_INPUTS").AsString(),
+                        TABELAS.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString()});
+        names.push_back(rows.back().name);
+    }
+    const auto dependsOn =
+        sourceDependencies(components.IBDatabase1(), kProcedureDependent, kProceduresDependedOn);
+    std::vector<ProcedureRow> ordered;
+    ordered.reserve(rows.size());
+    for (const size_t i : dependencyOrder(names, dependsOn))
+        ordered.push_back(rows[i]);
+    return ordered;
+}
+
+void procedureStep(SyncComponents& components, ProcessView& view, const ProcedureRow& row,
                    data::TIBDataSet& DESTINOTABELA, data::TIBDataSet& TABELAS2, data::TIBDataSet& TABELAS3,
                    const std::string& targetCharacterSet) {
-    const std::string name = data::trim(TABELAS.FieldByName("RDB$PROCEDURE_NAME").AsString());
+    const std::string& name = row.name;
     std::string campos2;
     std::string campos3;
     view.objectEvent(ObjectEvent::Walked, ObjectType::Procedure, name);
     openWith(DESTINOTABELA, kProcedureProbeHead + literalName(name) + kLiteralTail);
 
     const bool present = !DESTINOTABELA.Eof();
-    const bool sameCounts = TABELAS.FieldByName("RDB$PROCEDURE_INPUTS").AsString() ==
-                                DESTINOTABELA.FieldByName("RDB$PROCEDURE_INPUTS").AsString() &&
-                            TABELAS.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString() ==
-                                DESTINOTABELA.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString();
+    const bool sameCounts = row.inputs == DESTINOTABELA.FieldByName("RDB$PROCEDURE_INPUTS").AsString() &&
+                            row.outputs == DESTINOTABELA.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString();
     if (present && sameCounts)
         return;
 
@@ -257,10 +286,9 @@ void runProcedureProcess(SyncComponents& components, ProcessView& view) {
     const std::string targetCharacterSet = sync::targetCharacterSet(components);
 
     view.appendProcessLog("");
-    while (!TABELAS.Eof()) {
+    for (const ProcedureRow& row : procedureRows(components, TABELAS)) {
         stopIfRequested(view);
-        procedureStep(components, view, TABELAS, DESTINOTABELA, TABELAS2, TABELAS3, targetCharacterSet);
-        TABELAS.Next();
+        procedureStep(components, view, row, DESTINOTABELA, TABELAS2, TABELAS3, targetCharacterSet);
     }
     view.showMessage(kProcedureComparisonFinished);
 }

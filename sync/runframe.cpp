@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string_view>
@@ -143,6 +144,51 @@ std::string targetCharacterSet(SyncComponents& components) {
     openWith(*cursor, kTargetCharacterSetQuery);
     const std::string name = data::trim(cursor->FieldByName("RDB$CHARACTER_SET_NAME").AsString());
     return name.empty() ? "NONE" : name;
+}
+
+std::vector<size_t> dependencyOrder(const std::vector<std::string>& names,
+                                    const std::multimap<std::string, std::string>& dependsOn) {
+    std::map<std::string, size_t> indexOf;
+    for (size_t i = 0; i < names.size(); ++i)
+        indexOf.emplace(data::trim(names[i]), i);
+    enum class Mark { None, Visiting, Done };
+    std::vector<Mark> marks(names.size(), Mark::None);
+    std::vector<size_t> order;
+    order.reserve(names.size());
+    // Depth first: the objects an object uses go out before it; one met again while its own
+    // dependencies are being placed (a cycle) stays where it is.
+    std::function<void(size_t)> place = [&](size_t i) {
+        if (marks[i] != Mark::None)
+            return;
+        marks[i] = Mark::Visiting;
+        const auto [from, to] = dependsOn.equal_range(data::trim(names[i]));
+        for (auto it = from; it != to; ++it) {
+            const auto used = indexOf.find(it->second);
+            if (used != indexOf.end() && used->second != i)
+                place(used->second);
+        }
+        marks[i] = Mark::Done;
+        order.push_back(i);
+    };
+    for (size_t i = 0; i < names.size(); ++i)
+        place(i);
+    return order;
+}
+
+std::multimap<std::string, std::string> sourceDependencies(data::TIBDatabase& source, int dependentType,
+                                                           const std::string& dependedOnTypes) {
+    data::TIBDataSet cursor;
+    cursor.setDatabase(&source);
+    openWith(cursor, "SELECT RDB$DEPENDENT_NAME, RDB$DEPENDED_ON_NAME FROM RDB$DEPENDENCIES WHERE "
+                     "RDB$DEPENDENT_TYPE = " +
+                         std::to_string(dependentType) + " AND RDB$DEPENDED_ON_TYPE IN (" + dependedOnTypes +
+                         ")");
+    std::multimap<std::string, std::string> dependsOn;
+    for (; !cursor.Eof(); cursor.Next())
+        dependsOn.emplace(data::trim(cursor.FieldByName("RDB$DEPENDENT_NAME").AsString()),
+                          data::trim(cursor.FieldByName("RDB$DEPENDED_ON_NAME").AsString()));
+    cursor.Close();
+    return dependsOn;
 }
 
 } // namespace vistrel::sync

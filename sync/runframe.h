@@ -5,6 +5,7 @@
 #include "sync/components.h"
 #include "sync/processview.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,5 +68,18 @@ std::vector<std::string> indexStatements(const std::string& text);
 // The target's default character set, read with one query on the target ("NONE" when it has none):
 // a text column or parameter in any other set names its set.
 std::string targetCharacterSet(SyncComponents& components);
+
+// The order in which a walk takes its objects so that each comes after those it uses: dependsOn
+// holds, per trimmed name, the trimmed names it uses. Objects keep their given order except where
+// one has to move ahead of an object that uses it; a cycle keeps its members in the given order.
+// Returns the indexes into names in walk order.
+std::vector<size_t> dependencyOrder(const std::vector<std::string>& names,
+                                    const std::multimap<std::string, std::string>& dependsOn);
+
+// The dependencies between objects in the source, read from RDB$DEPENDENCIES: per trimmed dependent
+// name, the trimmed names it depends on. dependentType and dependedOnTypes are the catalogue's type
+// codes (0 relation, 1 view, 5 procedure).
+std::multimap<std::string, std::string> sourceDependencies(data::TIBDatabase& source, int dependentType,
+                                                           const std::string& dependedOnTypes);
 
 } // namespace vistrel::sync

@@ -419,11 +419,26 @@ void TablePhase::campos2(const std::string& text) {
         CAMPOS2.ExecSQL();
 }
 
-// The views go through the per-object driver, in the order of the relation list.
+// Catalogue type codes of RDB$DEPENDENCIES: a view (as dependent), a table or view, a view.
+constexpr int kViewDependent = 1;
+constexpr char kRelationsDependedOn[] = "0, 1";
+
+// The views go through the per-object driver in the order of the relation list, except that a view
+// goes after the views it selects from, so that one run creates them all.
 void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& META) {
     view.appendProcessLog(kViewPhaseStart);
-    META.First();
-    walkObjects(components, view, kViewKind, META);
+    std::vector<ObjectRow> rows;
+    std::vector<std::string> names;
+    for (META.First(); !META.Eof(); META.Next()) {
+        rows.push_back({.name = META.FieldByName(kMetaNameField).AsString(), .relation = {}});
+        names.push_back(rows.back().name);
+    }
+    const auto dependsOn = sourceDependencies(components.IBDatabase1(), kViewDependent, kRelationsDependedOn);
+    std::vector<ObjectRow> ordered;
+    ordered.reserve(rows.size());
+    for (const size_t i : dependencyOrder(names, dependsOn))
+        ordered.push_back(rows[i]);
+    walkObjects(components, view, kViewKind, ordered);
 }
 
 } // namespace

@@ -15,7 +15,8 @@ constexpr char kIndexBanner[] = "-------------------------Inicio da Index-------
 constexpr char kIndexFailed[] = "Não foi possivel criar esse indice!";
 
 // One index per table, so that the walk's order (by table name) is fixed: unique, descending,
-// inactive, named with an apostrophe, backing a primary key, and on a table the target lacks.
+// inactive, named with an apostrophe, backing a primary key (not walked: the constraint makes it),
+// and on a table the target lacks.
 constexpr char kTargetTables[] = R"(
 CREATE TABLE TA (ID INTEGER NOT NULL, A INTEGER);
 CREATE TABLE TB (B INTEGER);
@@ -67,7 +68,6 @@ const std::vector<std::string> kInactive = block("IDX_C_INATIVO", "\r\n\r\nCREAT
                                                                   "\"IDX_C_INATIVO\" INACTIVE;\r\n");
 const std::vector<std::string> kApostrophe =
     block("IDX'D", "\r\n\r\nCREATE INDEX \"IDX'D\" ON \"TD\"(\"D\");\r\n");
-const std::vector<std::string> kConstraint = block("PK_TP", "");
 
 // name, table, unique, descending, inactive; for the target's indexes outside system tables.
 constexpr char kTargetIndexes[] =
@@ -96,14 +96,14 @@ TEST_P(IndexProcess, EmptyTargetGetsEveryIndex) {
                       "columns in index IDX_Z"
                     : nullptr);
     EXPECT_EQ(host.processLog,
-              join({kUnique, kDescending, kInactive, kApostrophe, kConstraint, missingTable}));
+              join({kUnique, kDescending, kInactive, kApostrophe, missingTable}));
     EXPECT_TRUE(host.errorLog.empty());
     EXPECT_EQ(host.messages, std::vector<std::string>{kFinalizado});
-    EXPECT_EQ(host.processEventsCalls, 6);
+    EXPECT_EQ(host.processEventsCalls, 5);
     ASSERT_NE(host.dataSource1, nullptr);
     EXPECT_EQ(host.dataSource1->Database(), &host.IBDatabase1());
     // Reconnected after every missing index that did not fail, unless in fast mode.
-    EXPECT_EQ(db.targetDetaches() - detaches, c.rapido ? 0 : (c.criarauto ? 5 : 6));
+    EXPECT_EQ(db.targetDetaches() - detaches, c.rapido ? 0 : (c.criarauto ? 4 : 5));
     EXPECT_EQ(db.target.queryRows(kTargetIndexes),
               c.criarauto && !c.rapido ? kCreatedRows : std::vector<std::string>{});
     db.reconnectTarget();
@@ -119,7 +119,7 @@ TEST(IndexProcessTarget, HoldingEveryIndexWritesNothingButLetsEventsRunPerRow) {
     EXPECT_TRUE(db.host().processLog.empty());
     EXPECT_TRUE(db.host().errorLog.empty());
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
-    EXPECT_EQ(db.host().processEventsCalls, 6);
+    EXPECT_EQ(db.host().processEventsCalls, 5);
     EXPECT_EQ(db.targetDetaches(), detaches);
 }
 
@@ -188,6 +188,31 @@ TEST(IndexProcessTarget, NameWithBlanksInsideIsCreatedUnderItsName) {
               block("IDX COM ESPACO", "\r\n\r\nCREATE INDEX \"IDX COM ESPACO\" ON \"TB\"(\"B\");\r\n"));
     EXPECT_EQ(db.host().messages, std::vector<std::string>{kFinalizado});
     EXPECT_EQ(db.target.queryRows(kTargetIndexes), std::vector<std::string>{"IDX COM ESPACO TB 0 0 0"});
+}
+
+// User indexes are told from the server's by their flags: indexes named RDB_... and CHECK_... are
+// carried, the indexes of the primary key, the foreign key and the unique constraint are not walked.
+TEST(IndexProcessTarget, NamesLikeTheServersAreCarriedConstraintIndexesAreNot) {
+    constexpr char kTables[] = R"(
+CREATE TABLE TM (ID INTEGER NOT NULL PRIMARY KEY, U INTEGER UNIQUE, R INTEGER REFERENCES TM (ID), A INTEGER,
+  CHECK (A > 0));
+)";
+    DatabasePair db(std::string(kTables) +
+                        "CREATE INDEX RDB_IDX ON TM (A); CREATE INDEX CHECK_IDX ON TM (A, ID);",
+                    kTables);
+    db.host().run(sync::runIndexProcess);
+    // Both on one table: the walk's order between them is the server's.
+    const auto checkIdx =
+        block("CHECK_IDX", "\r\n\r\nCREATE INDEX \"CHECK_IDX\" ON \"TM\"(\"A\", \"ID\");\r\n");
+    const auto rdbIdx = block("RDB_IDX", "\r\n\r\nCREATE INDEX \"RDB_IDX\" ON \"TM\"(\"A\");\r\n");
+    EXPECT_TRUE(db.host().processLog == join({checkIdx, rdbIdx}) ||
+                db.host().processLog == join({rdbIdx, checkIdx}))
+        << db.host().processLog.size();
+
+    EXPECT_EQ(db.host().processEventsCalls, 2);
+    EXPECT_EQ(db.target.queryValue("select count(*) from rdb$indices where rdb$index_name in ('RDB_IDX', "
+                                   "'CHECK_IDX')"),
+              "2");
 }
 
 } // namespace

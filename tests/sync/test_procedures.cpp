@@ -440,13 +440,13 @@ SET TERM ;^
 
 // ------------------------------------------------------------------ failures
 
-// A_CHAMA is newer than B_CHAMADA and calls it. The first run reaches A_CHAMA while the target
-// lacks B_CHAMADA: the server refuses it, its transaction stays open, B_CHAMADA is still created
-// and committed. The second run creates A_CHAMA.
-TEST(ProcedureProcess, CallerOfALaterProcedureFailsFirstAndSucceedsInASecondRun) {
+// A_CHAMA is newer than B_CHAMADA and calls it: the walk, newest first, would reach A_CHAMA while
+// the target lacks B_CHAMADA. B_CHAMADA goes first instead, and one run creates both.
+TEST(ProcedureProcess, CallerAndTheProcedureItCallsArriveInOneRun) {
     Databases db(R"(SET TERM ^;
 CREATE PROCEDURE B_CHAMADA (A INTEGER) RETURNS (R INTEGER) AS BEGIN R = A * 2; SUSPEND; END^
 CREATE PROCEDURE A_CHAMA (A INTEGER) RETURNS (R INTEGER) AS BEGIN SELECT R + 1 FROM B_CHAMADA(:A) INTO :R; SUSPEND; END^
+CREATE PROCEDURE C_SOZINHA RETURNS (R INTEGER) AS BEGIN R = 3; SUSPEND; END^
 SET TERM ;^
 )",
                  "");
@@ -457,37 +457,28 @@ SET TERM ;^
     const std::string statementB =
         statement(" CREATE OR ALTER PROCEDURE B_CHAMADA (   A  integer  ) RETURNS ( R  integer ) AS ",
                   "BEGIN R = A * 2; SUSPEND; END");
+    const std::string statementC = statement(
+        " CREATE OR ALTER PROCEDURE C_SOZINHA (   ) RETURNS ( R  integer ) AS ", "BEGIN R = 3; SUSPEND; END");
 
     host.run(sync::runProcedureProcess);
 
+    // Newest first where nothing is called: C_SOZINHA, then B_CHAMADA ahead of its caller.
     EXPECT_EQ(host.processLog,
-              (std::vector<std::string>{"", std::string(kExecutando) + "A_CHAMA", statementA,
-                                        std::string(kExecutando) + "B_CHAMADA", statementB}));
-    EXPECT_EQ(host.errorLog, (std::vector<std::string>{std::string(kFalha) + "A_CHAMA", kChamadaUnknown}));
+              (std::vector<std::string>{"", std::string(kExecutando) + "C_SOZINHA", statementC,
+                                        std::string(kExecutando) + "B_CHAMADA", statementB,
+                                        std::string(kExecutando) + "A_CHAMA", statementA}));
+    EXPECT_EQ(host.errorLog, std::vector<std::string>{});
     EXPECT_EQ(host.messages, std::vector<std::string>{kFinalizada});
     EXPECT_TRUE(host.procedureBuffer.empty());
-    // The refused statement's transaction is still open; the next one was committed.
-    EXPECT_EQ(host.SQLConnection().activeTransactionCount(), 1);
-    EXPECT_TRUE(host.SQLConnection().Connected());
-    EXPECT_EQ(db.target.queryValue("select r from b_chamada(5)"), "10");
-    EXPECT_TRUE(
-        db.target.queryRows("select 1 from rdb$procedures where rdb$procedure_name = 'A_CHAMA'").empty());
-
-    // A second click: the run starts by committing the target session's transaction, so it sees
-    // B_CHAMADA, which the direct-execution connection committed, and rebuilds only A_CHAMA, which
-    // now finds it.
-    host.run(sync::runProcedureProcess);
-
-    EXPECT_EQ(host.processLog,
-              (std::vector<std::string>{"", std::string(kExecutando) + "A_CHAMA", statementA}));
-    EXPECT_EQ(host.errorLog, (std::vector<std::string>{std::string(kFalha) + "A_CHAMA", kChamadaUnknown}));
-    EXPECT_TRUE(host.procedureBuffer.empty());
+    EXPECT_EQ(host.SQLConnection().activeTransactionCount(), 0);
     EXPECT_EQ(db.target.queryValue("select r from a_chama(5)"), "11");
 
-    // A third click, on the same target session: nothing left to do.
+    // A new target session sees them all: nothing left to do.
+    host.IBDatabase2().setConnected(false);
+    host.IBDatabase2().setConnected(true);
     host.run(sync::runProcedureProcess);
     EXPECT_EQ(host.processLog, std::vector<std::string>{""});
-    EXPECT_EQ(host.errorLog.size(), 2u);
+    EXPECT_EQ(host.errorLog, std::vector<std::string>{});
 }
 
 // ------------------------------------------------------------------ all seven processes

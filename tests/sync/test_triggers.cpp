@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -198,7 +200,40 @@ SET TERM ; ^
             db.target.queryValue("select count(*) from rdb$triggers where rdb$trigger_name = "
                                  "'TRG_CONEXAO' and rdb$relation_name is null and rdb$trigger_type = 8192"),
             criarauto ? "1" : "0");
+        if (criarauto) {
+            // Found by its probe afterwards: a second run writes nothing.
+            db.host().processLog.clear();
+            db.host().run(sync::runTriggerProcess);
+            EXPECT_EQ(db.host().processLog, std::vector<std::string>{});
+            EXPECT_EQ(db.host().errorLog, std::vector<std::string>{});
+        }
     }
+}
+
+// User triggers are told from the server's by their flags: triggers named RDB_... and CHECK_...
+// are carried, the triggers the server makes for a check constraint are not walked.
+TEST(TriggerProcessTarget, NamesLikeTheServersAreCarriedCheckTriggersAreNot) {
+    constexpr char kTable[] = "CREATE TABLE T1 (ID INTEGER, A INTEGER, CHECK (A > 0));";
+    DatabasePair db(std::string(kTable) + R"(
+SET TERM ^ ;
+CREATE TRIGGER CHECK_MEU FOR T1 BEFORE INSERT AS BEGIN END^
+CREATE TRIGGER RDB_MEU FOR T1 AFTER INSERT AS BEGIN END^
+SET TERM ; ^
+)",
+                    kTable);
+    db.host().run(sync::runTriggerProcess);
+    std::vector<std::string> names;
+    for (const std::string& line : db.host().processLog)
+        if (line.rfind("Trigger não encontrada; ", 0) == 0)
+            names.push_back(line);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Trigger não encontrada; " + padded("CHECK_MEU"),
+                                               "Trigger não encontrada; " + padded("RDB_MEU")}));
+    EXPECT_EQ(db.host().errorLog, std::vector<std::string>{});
+    EXPECT_EQ(
+        db.target.queryValue("select count(*) from rdb$triggers where rdb$trigger_name in ('CHECK_MEU', "
+                             "'RDB_MEU')"),
+        "2");
 }
 
 // The extractor's closing line is removed where it wrote it; the same text inside the body stays.
