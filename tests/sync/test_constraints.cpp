@@ -295,17 +295,13 @@ TEST(ConstraintProcessTarget, IndexProcessFindsTheConstraintIndexesAfterwards) {
     DatabasePair db(source(), kTables);
     TestHost& host = db.host();
     host.run(sync::runIndexProcess);
-    // Before: every constraint index of a name of its own is reported missing, with no text.
+    // Before: the index process leaves the indexes behind constraints to the constraint process,
+    // so none of them is reported missing.
     std::vector<std::string> reported;
     for (const std::string& line : host.processLog)
         if (line.rfind("Index não encontrada; ", 0) == 0)
             reported.push_back(line.substr(std::string("Index não encontrada; ").size()));
-    std::sort(reported.begin(), reported.end());
-    EXPECT_EQ(reported,
-              (std::vector<std::string>{padded("FK_ARVORE_PAI"), padded("FK_FILHO_COD"), padded("FK_SD"),
-                                        padded("FK_SN"), padded("IX_FILHO_PK"), padded("IX_NUMEROS"),
-                                        padded("PK_ARVORE"), padded("UQ_PAI_COD"), padded("pk minuscula")}))
-        << host.processLogText();
+    EXPECT_TRUE(reported.empty()) << host.processLogText();
     host.processLog.clear();
     host.run(sync::runConstraintProcess);
     EXPECT_TRUE(host.errorLog.empty());
