@@ -515,6 +515,7 @@ void TForm1::runGuarded(HandlerKind kind, void (TForm1::*handler)()) {
             showMessage(error.what());
         }
     }
+    paintLostRows();
     if (m_closePending && !m_running) {
         m_closePending = false;
         QMetaObject::invokeMethod(
@@ -602,6 +603,13 @@ void TForm1::paintLamp(TPanel* lamp, const QColor& color) {
                         : color == kLampYellow ? kLampConnecting
                                                : kLampDisconnected;
     lamp->setAccessibleDescription(text(lampRowName(lamp)) + QStringLiteral(": ") + text(state));
+}
+
+void TForm1::paintLostRows() {
+    if (IBDatabase1().connectionLost())
+        paintLamp(status1, kLampRed);
+    if (IBDatabase2().connectionLost() || SQLConnection().connectionLost())
+        paintLamp(status2, kLampRed);
 }
 
 std::string TForm1::rowDatabaseName(const QLineEdit* host, const QLineEdit* folder,

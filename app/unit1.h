@@ -203,6 +203,9 @@ private:
 
     // Paints a status lamp and describes its state for assistive technology.
     void paintLamp(TPanel* lamp, const QColor& color);
+    // Paints red the lamp of each row whose session, or the target's direct-execution connection,
+    // a call found lost: the session closed itself, the row is no longer connected.
+    void paintLostRows();
     // "Servidor" for status1, "Cliente" for status2.
     const char* lampRowName(const TPanel* lamp) const;
     // Fills the four source fields of a preset.

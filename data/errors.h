@@ -3,6 +3,7 @@
 // statement is raised as one of these.
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace vistrel::data {
 
@@ -29,6 +30,27 @@ class EIBInterBaseError : public EIBError {
 public:
     using EIBError::EIBError;
 };
+
+// The connection to the server was lost, or the server or the database shut down, on a call of an
+// attached session, of its statements or of the direct-execution connection. The session or
+// connection has closed itself before this is raised: a later detach has nothing to report, and
+// every later call of the session raises this again until it attaches anew. what() is the text
+// the operator reads (kConnectionLostMessage with the database name); serverMessage() is the
+// client library's own report.
+class EIBConnectionLost : public EIBInterBaseError {
+public:
+    EIBConnectionLost(const std::string& message, std::string serverMessage, long sqlCode, long ibErrorCode)
+        : EIBInterBaseError(message, sqlCode, ibErrorCode), m_serverMessage(std::move(serverMessage)) {}
+    const std::string& serverMessage() const noexcept { return m_serverMessage; }
+
+private:
+    std::string m_serverMessage;
+};
+
+// The text of EIBConnectionLost; %s is the database name as the session or connection names it.
+inline constexpr char kConnectionLostMessage[] =
+    "Atenção \r A conexão com o banco %s foi perdida e o processo foi interrompido; verifique o "
+    "servidor e clique em Conectar!";
 
 // A server error whose SQL code is -551 (no permission).
 class EIBInterBaseRoleError : public EIBInterBaseError {

@@ -148,6 +148,37 @@ bool statusHas(const ISC_STATUS* status, ISC_STATUS code) {
     return false;
 }
 
+namespace {
+constexpr ISC_STATUS kConnectionLostCodes[] = {isc_lost_db_connection, isc_net_read_err, isc_net_write_err,
+                                               isc_network_error,      isc_att_shutdown, isc_shutdown};
+}
+
+bool connectionLost(const ISC_STATUS* status) {
+    for (ISC_STATUS code : kConnectionLostCodes) {
+        if (statusHas(status, code))
+            return true;
+    }
+    return false;
+}
+
+bool connectionLostCode(long code) {
+    for (ISC_STATUS lost : kConnectionLostCodes) {
+        if (code == lost)
+            return true;
+    }
+    return false;
+}
+
+EIBConnectionLost connectionLostError(const StatusError& e, const std::string& databaseName) {
+    std::string message = kConnectionLostMessage;
+    message.replace(message.find("%s"), 2, databaseName);
+    return EIBConnectionLost(message, e.message, e.sqlCode, e.ibErrorCode);
+}
+
+void throwConnectionLost(const StatusError& e, const std::string& databaseName) {
+    throw connectionLostError(e, databaseName);
+}
+
 void throwStatusError(const StatusError& e) {
     if (e.sqlCode == -551)
         throw EIBInterBaseRoleError(e.message, e.sqlCode, e.ibErrorCode);

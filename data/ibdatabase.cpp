@@ -15,10 +15,6 @@ using detail::api;
 
 namespace {
 
-constexpr ISC_STATUS kLostConnection = 335544741;
-constexpr ISC_STATUS kNetReadError = 335544726;
-constexpr ISC_STATUS kNetWriteError = 335544727;
-
 // Parameter names a session accepts in Params, with their parameter-block items.
 const std::map<std::string, unsigned char>& dpbNames() {
     static const std::map<std::string, unsigned char> names = {
@@ -128,8 +124,11 @@ void TIBDatabase::removeClient(DatabaseClient* c) {
 }
 
 void TIBDatabase::checkAttached() const {
-    if (!Connected())
-        raiseClientError(ClientError::DatabaseClosed);
+    if (Connected())
+        return;
+    if (m_lostError)
+        std::rethrow_exception(m_lostError);
+    raiseClientError(ClientError::DatabaseClosed);
 }
 
 std::string TIBDatabase::buildDPB() const {
@@ -175,6 +174,7 @@ void TIBDatabase::attach() {
         m_dpb = buildDPB();
         m_paramsChanged = false;
     }
+    m_lostError = nullptr;
     detail::Attachment attachment(api());
     detail::attachDatabase(api(), m_databaseName, m_dpb, attachment.ptr());
     *m_attachment = std::move(attachment);
@@ -204,8 +204,11 @@ void TIBDatabase::endActiveTransactions() {
                 commitFailure = std::move(f);
         }
     }
-    if (commitFailure)
-        throw EIBInterBaseError(commitFailure->message, commitFailure->sqlCode, commitFailure->ibErrorCode);
+    if (!commitFailure)
+        return;
+    if (commitFailure->lost)
+        loseConnection(commitFailure->lost);
+    throw EIBInterBaseError(commitFailure->message, commitFailure->sqlCode, commitFailure->ibErrorCode);
 }
 
 void TIBDatabase::endTransactions() {
@@ -222,17 +225,27 @@ void TIBDatabase::startAfresh() {
 
 void TIBDatabase::detach() {
     notifyDisconnecting();
-    // A refused commit is reported once the session has detached.
+    // A refused commit is reported once the session has detached. A connection found gone closes
+    // the session without a report: there is nothing left to detach from.
     std::exception_ptr commitFailure;
     try {
         endActiveTransactions();
+    } catch (const EIBConnectionLost&) {
+        return;
     } catch (const EIBInterBaseError&) {
         commitFailure = std::current_exception();
     }
     ISC_STATUS_ARRAY status{};
     if (m_attachment->client().detach_database(status, m_attachment->ptr())) {
         detail::StatusError e = detail::interpretStatus(status);
+        const bool lost = detail::connectionLost(status);
         forceClose();
+        if (lost) {
+            m_lostError = std::make_exception_ptr(detail::connectionLostError(e, m_databaseName));
+            if (commitFailure)
+                std::rethrow_exception(commitFailure);
+            return;
+        }
         detail::throwStatusError(e);
     }
     m_attachment->forget();
@@ -254,15 +267,19 @@ void TIBDatabase::forceClose() noexcept {
     m_attachment->reset();
 }
 
-void TIBDatabase::raiseStatus(const intptr_t* status, bool sessionCall) {
-    // The client's status vector is an array of intptr_t (ISC_STATUS).
+void TIBDatabase::raiseStatus(const intptr_t* status) {
+    // The client's status vector is an array of intptr_t (ISC_STATUS); it is read before anything
+    // else touches the client.
     detail::StatusError e = detail::interpretStatus(status);
-    bool lost = detail::statusHas(status, kLostConnection) ||
-                (sessionCall &&
-                 (detail::statusHas(status, kNetReadError) || detail::statusHas(status, kNetWriteError)));
-    if (lost)
-        forceClose();
+    if (detail::connectionLost(status))
+        loseConnection(std::make_exception_ptr(detail::connectionLostError(e, m_databaseName)));
     detail::throwStatusError(e);
+}
+
+void TIBDatabase::loseConnection(std::exception_ptr lost) {
+    forceClose();
+    m_lostError = lost;
+    std::rethrow_exception(lost);
 }
 
 int TIBDatabase::infoItem(unsigned char item, int missing) {
@@ -271,7 +288,7 @@ int TIBDatabase::infoItem(unsigned char item, int missing) {
     char buffer[64] = {};
     ISC_STATUS_ARRAY status{};
     if (api().database_info(status, m_attachment->ptr(), sizeof items, items, sizeof buffer, buffer))
-        raiseStatus(status, true);
+        raiseStatus(status);
     const char* p = buffer;
     while (p < buffer + sizeof buffer && *p != isc_info_end) {
         unsigned char code = static_cast<unsigned char>(*p++);
@@ -291,7 +308,7 @@ std::string TIBDatabase::databaseIdentity() {
     char buffer[2048] = {};
     ISC_STATUS_ARRAY status{};
     if (api().database_info(status, m_attachment->ptr(), sizeof items, items, sizeof buffer, buffer))
-        raiseStatus(status, true);
+        raiseStatus(status);
     std::string identity;
     const char* p = buffer;
     const char* const end = buffer + sizeof buffer;
@@ -431,6 +448,9 @@ void TIBTransaction::StartTransaction() {
         raiseClientError(ClientError::NoDatabasesInTransaction);
     for (auto* db : m_databases) {
         if (!db->Connected()) {
+            // A session whose connection was lost waits for an explicit attach.
+            if (db->connectionLost())
+                db->checkAttached();
             if (db->streamedConnected())
                 db->setConnected(true);
             else
@@ -453,7 +473,7 @@ void TIBTransaction::StartTransaction() {
     ISC_STATUS_ARRAY status{};
     detail::Transaction transaction(api());
     if (api().start_multiple(status, transaction.ptr(), static_cast<short>(teb.size()), teb.data()))
-        m_databases.front()->raiseStatus(status, false);
+        m_databases.front()->raiseStatus(status);
     *m_transaction = std::move(transaction);
 }
 
@@ -474,7 +494,7 @@ void TIBTransaction::endExplicit(bool commit) {
                            : client.rollback_transaction(status, m_transaction->ptr());
     if (rc) {
         if (m_defaultDatabase)
-            m_defaultDatabase->raiseStatus(status, false);
+            m_defaultDatabase->raiseStatus(status);
         detail::raiseStatusError(status);
     }
     m_transaction->forget();
@@ -502,7 +522,10 @@ std::optional<TIBTransaction::CommitFailure> TIBTransaction::forceEnd() noexcept
             ISC_STATUS_ARRAY status{};
             if (m_transaction->client().commit_transaction(status, m_transaction->ptr())) {
                 detail::StatusError e = detail::interpretStatus(status);
-                failure = CommitFailure{e.message, e.sqlCode, e.ibErrorCode};
+                failure = CommitFailure{e.message, e.sqlCode, e.ibErrorCode, nullptr};
+                if (detail::connectionLost(status) && m_defaultDatabase)
+                    failure->lost = std::make_exception_ptr(
+                        detail::connectionLostError(e, m_defaultDatabase->DatabaseName()));
             }
         } catch (...) {
             // Reading the refusal failed (out of memory); the rollback below still runs.

@@ -4,6 +4,7 @@
 #include "data/strings.h"
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,8 +86,14 @@ public:
     void setSQLDialect(int dialect) { m_sqlDialect = dialect; }
 
     bool Connected() const noexcept;
-    // true attaches, false detaches (committing active transactions by their default action).
+    // true attaches, false detaches (committing active transactions by their default action). A
+    // session whose connection is gone detaches without a report: the call that found it lost
+    // has raised EIBConnectionLost.
     void setConnected(bool value);
+    // Whether a call found the connection lost or shut down since the last attach began. The
+    // session closed itself then; until it attaches again every call raises EIBConnectionLost, and
+    // a transaction start never attaches it again by itself.
+    bool connectionLost() const noexcept { return static_cast<bool>(m_lostError); }
 
     // Database information requests (attached sessions only).
     int dbSQLDialect();
@@ -129,11 +136,15 @@ private:
     void removeTransaction(TIBTransaction* tr);
     // The default transaction, or else the first transaction whose default session this is.
     TIBTransaction* findDefaultTransaction() const;
+    // Fails with DatabaseClosed on a detached session, with its EIBConnectionLost on a lost one.
     void checkAttached() const;
-    // Throws the error for a failed client call (status is the client's status vector). A lost
-    // connection closes the session first; for the session's own calls (sessionCall) network read
-    // and write errors do too.
-    [[noreturn]] void raiseStatus(const intptr_t* status, bool sessionCall);
+    // Throws the error for a failed client call (status is the client's status vector). A network
+    // or shutdown error, on a call of the session or of its statements, closes the session first
+    // and is raised as EIBConnectionLost.
+    [[noreturn]] void raiseStatus(const intptr_t* status);
+    // Closes the session by force, keeps `lost` (an EIBConnectionLost) as its lost state and
+    // raises it.
+    [[noreturn]] void loseConnection(std::exception_ptr lost);
     void attach();
     void detach();
     // Ends the active transactions by force; raises the first refused commit once all have ended.
@@ -150,6 +161,8 @@ private:
     bool m_streamedConnected = false;
     bool m_paramsChanged = true;
     std::string m_dpb;
+    // The EIBConnectionLost that closed the session, until the next attach begins.
+    std::exception_ptr m_lostError;
     // The attachment handle's owner (detail::Attachment); the handle is present exactly while
     // attached.
     std::unique_ptr<detail::ClientHandle<detail::DetachOnRelease>> m_attachment;
@@ -200,6 +213,8 @@ private:
         std::string message;
         long sqlCode = 0;
         long ibErrorCode = 0;
+        // The commit failed because the connection is gone: the error as EIBConnectionLost.
+        std::exception_ptr lost;
     };
     std::optional<CommitFailure> forceEnd() noexcept;
     // Starts the transaction for a cursor or statement that needs it (when AllowAutoStart).

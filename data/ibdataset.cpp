@@ -148,8 +148,12 @@ void TIBDataSet::ensureReady() {
         raiseClientError(ClientError::DatabaseNotAssigned);
     if (!m_transaction)
         raiseClientError(ClientError::TransactionNotAssigned);
-    if (!m_database->Connected())
+    if (!m_database->Connected()) {
+        // A session whose connection was lost waits for an explicit attach: its error again.
+        if (m_database->connectionLost())
+            detail::SessionAccess::checkAttached(*m_database);
         m_database->setConnected(true);
+    }
     if (!m_transaction->Active())
         detail::SessionAccess::autoStart(*m_transaction);
 }

@@ -41,16 +41,6 @@ std::vector<std::string> storedParams() {
     };
 }
 
-// Codes after which the attachment is of no further use.
-bool lostConnection(const ISC_STATUS* status) {
-    for (ISC_STATUS code : {isc_lost_db_connection, isc_net_read_err, isc_net_write_err, isc_network_error,
-                            isc_att_shutdown, isc_shutdown}) {
-        if (detail::statusHas(status, code))
-            return true;
-    }
-    return false;
-}
-
 // Layout the client expects for each entry of a multi-database transaction start.
 struct TransactionElement {
     isc_db_handle* database;
@@ -160,13 +150,20 @@ struct TSQLConnection::Impl {
         attachment = Attachment();
     }
 
-    // Raises the error of a failed call. A lost or shut-down attachment is closed first; the
-    // message is read before anything else touches the client.
+    // Raises the error of a failed call. A lost or shut-down attachment is closed first and its
+    // error raised as EIBConnectionLost; the message is read before anything else touches the
+    // client.
     [[noreturn]] void fail(const ISC_STATUS* status) {
         const auto error = detail::interpretStatus(status);
-        if (lostConnection(status))
-            close();
+        if (detail::connectionLost(status))
+            lose(error);
         detail::throwStatusError(error);
+    }
+
+    [[noreturn]] void lose(const detail::StatusError& error) {
+        close();
+        lost = true;
+        detail::throwConnectionLost(error, databaseName);
     }
 
     Transaction begin(TTransIsolationLevel level) {
@@ -182,6 +179,10 @@ struct TSQLConnection::Impl {
     }
 
     Attachment attachment;
+    // The database name of the last connect, for the lost connection's message.
+    std::string databaseName;
+    // Set when a call found the attachment lost or shut down; cleared when a connect begins.
+    bool lost = false;
     // Started transactions, newest last.
     std::vector<Entry> stack;
     // Transactions that a Commit took off the stack without ending them.
@@ -246,6 +247,8 @@ void TSQLConnection::connect() {
         addItem(dpb, isc_dpb_sql_role_name, "Role", role);
     addItem(dpb, isc_dpb_lc_ctype, "lc_ctype", kConnectionCharacterSet);
 
+    m_impl->lost = false;
+    m_impl->databaseName = database;
     Attachment attachment(api);
     try {
         detail::attachDatabase(api, database, dpb, attachment.ptr());
@@ -256,14 +259,34 @@ void TSQLConnection::connect() {
     m_impl->attachment = std::move(attachment);
 }
 
+bool TSQLConnection::connectionLost() const noexcept {
+    return m_impl->lost;
+}
+
 void TSQLConnection::closeIfIdle() noexcept {
     if (!KeepConnection && activeTransactionCount() == 0)
         m_impl->close();
 }
 
+void TSQLConnection::reconnect() {
+    try {
+        connect();
+    } catch (const EIBConnectionLost&) {
+        throw;
+    } catch (const EIBInterBaseError& error) {
+        // The statements go on where the connection was: a server that no longer answers there is
+        // a lost connection, not a refused login.
+        if (!detail::connectionLostCode(error.IBErrorCode()))
+            throw;
+        m_impl->lost = true;
+        throw detail::connectionLostError({error.what(), error.SQLCode(), error.IBErrorCode()},
+                                          m_impl->databaseName);
+    }
+}
+
 void TSQLConnection::StartTransaction(const TTransactionDesc& desc) {
     if (!Connected())
-        connect();
+        reconnect();
     if (!Connected())
         throw EDatabaseError(kSQLConnectionClosedMessage);
     Transaction tr = m_impl->begin(desc.IsolationLevel);
@@ -272,7 +295,7 @@ void TSQLConnection::StartTransaction(const TTransactionDesc& desc) {
 
 int TSQLConnection::ExecuteDirect(const std::string& sql) {
     if (!Connected())
-        connect();
+        reconnect();
     Impl& impl = *m_impl;
     const FbApi& api = impl.attachment.client();
 
@@ -288,12 +311,13 @@ int TSQLConnection::ExecuteDirect(const std::string& sql) {
         if (result == 0)
             return;
         const auto error = detail::interpretStatus(status);
-        const bool lost = lostConnection(status);
+        const bool lost = detail::connectionLost(status);
         st.reset();
         if (lost) {
             own.reset();
-            impl.close();
-        } else if (own) {
+            impl.lose(error);
+        }
+        if (own) {
             own.reset();
             closeIfIdle();
         }

@@ -42,7 +42,9 @@ inline constexpr const char* kSQLConnectionNoTransactionMessage = "There is no a
 // - With KeepConnection false the connection closes itself when an operation ends a transaction
 //   and none is left active.
 // - A lost or shut-down attachment found by any call closes the connection (errors ignored) before
-//   the error is raised; the next StartTransaction or ExecuteDirect connects again.
+//   the error is raised as EIBConnectionLost; the next StartTransaction or ExecuteDirect connects
+//   again. A connect of theirs (the connection was closed) that the server does not answer for a
+//   network error is raised as EIBConnectionLost too.
 // - Closing rolls back every transaction still active, newest first, and never raises.
 class TSQLConnection : public TSQLConnectionInertSettings {
 public:
@@ -53,6 +55,9 @@ public:
 
     bool Connected() const noexcept;
     void setConnected(bool value);
+    // Whether a call found the attachment lost or shut down (EIBConnectionLost) since the last
+    // connect began: the connection closed itself then.
+    bool connectionLost() const noexcept;
 
     const std::string& ConnectionName() const noexcept { return m_connectionName; }
     // Setting it closes an open connection.
@@ -77,6 +82,8 @@ public:
 
 private:
     void connect();
+    // The connect of a statement or transaction start on a closed connection.
+    void reconnect();
     void closeIfIdle() noexcept;
 
     struct Impl;

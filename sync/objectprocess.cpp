@@ -53,6 +53,10 @@ std::string failureReason(const std::exception& error) {
 }
 
 void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& error) {
+    // A lost connection ends the run instead: no object after it can reach the server, and one
+    // message for the whole run says so where the run is reported.
+    if (const auto* lost = dynamic_cast<const data::EIBConnectionLost*>(&error))
+        throw *lost;
     const std::string reason = failureReason(error);
     if (pane == Pane::ErrorLog) {
         view.appendErrorLog(line);

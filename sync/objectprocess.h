@@ -157,7 +157,8 @@ void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind
                  const std::vector<ObjectRow>& rows);
 
 // The one place where a failure line is written: the line in its pane, and under it, in the same
-// pane, the reason the caught error gives (failureReason).
+// pane, the reason the caught error gives (failureReason). A lost connection
+// (data::EIBConnectionLost) writes no line: it is raised again, and the run ends at once.
 void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& error);
 
 // The reason of a failure as one indented line: "    SQLCODE -607: " and the server's message for

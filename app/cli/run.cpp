@@ -220,12 +220,22 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
             output.errorEntry(view.takePendingMessage());
             writeSummary(output, summaries);
             return kExitGuard;
+        } catch (const data::EIBConnectionLost& lost) {
+            // The run ended at the call that found a connection gone; the line below says which.
+            view.flushPendingMessage();
+            escaped = lost.serverMessage();
         } catch (const std::exception& error) {
             view.flushPendingMessage();
             escaped = error.what();
         }
-        const bool sourceLost = !sessionUsable(components->IBDatabase1());
-        const bool targetLost = !sourceLost && !sessionUsable(components->IBDatabase2());
+        // A row whose connection a call found lost; else one that no longer answers.
+        bool sourceLost = components->IBDatabase1().connectionLost();
+        bool targetLost = !sourceLost && (components->IBDatabase2().connectionLost() ||
+                                          components->SQLConnection().connectionLost());
+        if (!sourceLost && !targetLost) {
+            sourceLost = !sessionUsable(components->IBDatabase1());
+            targetLost = !sourceLost && !sessionUsable(components->IBDatabase2());
+        }
         if (!sourceLost && !targetLost) {
             // What the process executed on the target is committed before it counts as done; a
             // check executed nothing and keeps nothing.

@@ -5,6 +5,10 @@
 
 #include <string>
 
+namespace vistrel::data {
+class EIBConnectionLost;
+}
+
 namespace vistrel::data::detail {
 
 // Calls that may reach the server are counted on their way through (clientCallCount(),
@@ -69,6 +73,13 @@ struct StatusError {
 StatusError interpretStatus(const ISC_STATUS* status);
 // True when any error code of the vector equals code.
 bool statusHas(const ISC_STATUS* status, ISC_STATUS code);
+// Whether the vector holds a network or shutdown code, after which an attachment is of no use; and
+// whether one code is such.
+bool connectionLost(const ISC_STATUS* status);
+bool connectionLostCode(long code);
+// An interpreted status as EIBConnectionLost for the named database, and the same raised.
+EIBConnectionLost connectionLostError(const StatusError& e, const std::string& databaseName);
+[[noreturn]] void throwConnectionLost(const StatusError& e, const std::string& databaseName);
 // Raises an interpreted status as EIBInterBaseRoleError (SQL code -551) or EIBInterBaseError.
 [[noreturn]] void throwStatusError(const StatusError& e);
 [[noreturn]] void raiseStatusError(const ISC_STATUS* status);

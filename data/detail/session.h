@@ -9,11 +9,12 @@ namespace vistrel::data::detail {
 
 struct SessionAccess {
     static Attachment& attachment(TIBDatabase& db) { return *db.m_attachment; }
-    // Fails with "Cannot perform operation -- DB is not open" on a detached session.
+    // Fails with "Cannot perform operation -- DB is not open" on a detached session, with the
+    // session's EIBConnectionLost on a lost one.
     static void checkAttached(const TIBDatabase& db) { db.checkAttached(); }
     // Raises the error of a failed client call made on behalf of the session's statements.
     [[noreturn]] static void raiseStatus(TIBDatabase& db, const ISC_STATUS* status) {
-        db.raiseStatus(status, false);
+        db.raiseStatus(status);
     }
     // The transaction a cursor or statement bound to db runs in when it has none of its own.
     static TIBTransaction* defaultTransaction(const TIBDatabase& db) { return db.findDefaultTransaction(); }

@@ -6,6 +6,7 @@
 #include "tests/integration/schemacompare.h"
 #include "tests/support/process.h"
 #include "tests/support/scratchdatabase.h"
+#include "tests/support/tcprelay.h"
 
 #include <QPushButton>
 
@@ -378,7 +379,15 @@ ProcessResult gfix(const ScratchDatabase& database, std::vector<std::string> arg
     return runProcess(argv);
 }
 
-TEST(CliLostConnection, TargetShutDownInTheMiddleGivesStatusTwoAndNothingReportedDoneThatWasNot) {
+// How the target is lost in the middle of the run.
+enum class Loss {
+    Shutdown, // the database is shut down: every attachment is cut off and no new one let in
+    Network   // the connection is cut on its way (a relay between the command and the server)
+};
+
+class CliLostConnection : public ::testing::TestWithParam<Loss> {};
+
+TEST_P(CliLostConnection, TargetLostInTheMiddleGivesStatusTwoOneLineAndNothingReportedDoneThatWasNot) {
     std::string tables;
     for (int t = 0; t < 120; ++t) {
         tables += "CREATE TABLE T" + std::to_string(t) + " (";
@@ -388,34 +397,46 @@ TEST(CliLostConnection, TargetShutDownInTheMiddleGivesStatusTwoAndNothingReporte
     }
     const ScratchDatabase source("origem", "perda.fdb", {.sql = "CREATE GENERATOR G_PERDA;\n" + tables});
     const ScratchDatabase target("destino", "perda.fdb");
+    TcpRelay relay(TestServer::instance().port());
+    const std::string targetName =
+        GetParam() == Loss::Network ? relay.host() + ":" + target.path().string() : target.connectionString();
 
     SyncRun run;
     std::atomic<bool> ended = false;
     std::thread command([&] {
-        run = runSync(source, target, {"--processes", "1,4"});
+        run = runSync({"--source", source.connectionString(), "--target", targetName, "--processes", "1,4"},
+                      passwordVariables());
         ended = true;
     });
-    // Once the target holds a few of the tables, it is shut down: every attachment is cut off and
-    // no new one is let in, as when its server goes away.
+    // Once the target holds a few of the tables (read past the relay), it is lost.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
     bool cut = false;
     while (!cut && !ended && std::chrono::steady_clock::now() < deadline) {
         const std::string count =
             target.queryValue("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND "
                               "RDB$RELATION_NAME STARTING WITH 'T'");
-        if (std::stoi(count) >= 3)
-            cut = gfix(target, {"-shut", "full", "-force", "0"}).exitCode == 0;
-        else
+        if (std::stoi(count) < 3) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        } else if (GetParam() == Loss::Network) {
+            relay.cut();
+            cut = true;
+        } else {
+            cut = gfix(target, {"-shut", "full", "-force", "0"}).exitCode == 0;
+        }
     }
     command.join();
-    const ProcessResult online = gfix(target, {"-online", "normal"});
-    ASSERT_EQ(online.exitCode, 0) << online.out << online.err;
+    if (GetParam() == Loss::Shutdown) {
+        const ProcessResult online = gfix(target, {"-online", "normal"});
+        ASSERT_EQ(online.exitCode, 0) << online.out << online.err;
+    }
     ASSERT_TRUE(cut) << describe(run);
     EXPECT_EQ(run.status, 2) << describe(run);
-    EXPECT_TRUE(contains(run.err, "vistrel-sync: [4 tabelas e views] conexão perdida com o destino " +
-                                      target.connectionString()))
+    EXPECT_TRUE(
+        contains(run.err, "vistrel-sync: [4 tabelas e views] conexão perdida com o destino " + targetName))
         << describe(run);
+    // The run ended at the first call that met the loss: one line for it, none per object after it.
+    EXPECT_FALSE(contains(run.err, "Erro na tabela")) << describe(run);
+    EXPECT_FALSE(contains(run.err, "SQLCODE")) << describe(run);
     // Process 1 ended and was committed before; process 4 is not reported as having created anything.
     EXPECT_TRUE(contains(run.out, "[1 generators] generators: percorridos ")) << describe(run);
     EXPECT_TRUE(contains(run.out, ", faltando 1, criados 1, falhas 0\n")) << describe(run);
@@ -426,6 +447,11 @@ TEST(CliLostConnection, TargetShutDownInTheMiddleGivesStatusTwoAndNothingReporte
     EXPECT_LT(std::stoi(target.queryValue("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0")),
               120);
 }
+
+INSTANTIATE_TEST_SUITE_P(Losses, CliLostConnection, ::testing::Values(Loss::Shutdown, Loss::Network),
+                         [](const ::testing::TestParamInfo<Loss>& p) {
+                             return std::string(p.param == Loss::Shutdown ? "Shutdown" : "Network");
+                         });
 
 } // namespace
 } // namespace vistrel::test::integration

@@ -71,6 +71,12 @@ bool isNetworkFailure(const std::string& text) {
     return false;
 }
 
+// The message of a lost connection, for the database as its session names it.
+std::string lostMessage(const std::string& databaseName) {
+    std::string message = vistrel::data::kConnectionLostMessage;
+    return message.replace(message.find("%s"), 2, databaseName);
+}
+
 std::string describe(const ProcessResult& r) {
     return "exit code " + std::to_string(r.exitCode) + "\n" + r.err + r.out;
 }
@@ -283,6 +289,8 @@ private slots:
 
     void serverStoppedDuringAProcess_data();
     void serverStoppedDuringAProcess();
+
+    void windowClosesWhileTheServerIsDown();
 };
 
 void BadInputTest::initTestCase() {
@@ -409,17 +417,21 @@ void BadInputTest::missingClientLibrary() {
     form.Button1->click();
 }
 
-// The server stops in the middle of a run. The run ends with the failure reported and without
-// its completion message; a click while the server is down reports the failure too; once the
-// server is back both rows connect again, the same process runs to its end, and the source is
-// exactly as it was.
+// The server stops in the middle of a run. The run ends at once with one clear message naming the
+// database whose connection was lost, without its completion message and without a failure line
+// for the object it was at (or any after it); the lamp of each row whose session found the
+// connection lost turns red; a click while the server is down reports the failure too; once the
+// server is back both rows connect again at the first click, the same process runs to its end,
+// the window closes, and the source is exactly as it was.
 void BadInputTest::serverStoppedDuringAProcess_data() {
     QTest::addColumn<QString>("button");
     // The process-log text after which the server stops; empty: it stops in the first pass of the
     // event loop that the process lets run.
     QTest::addColumn<QString>("stopAfter");
     QTest::addColumn<std::string>("completion"); // completion message; empty: the process has none
-    QTest::addColumn<QString>("failurePane");    // pane of the process's own failure line, or empty
+    // Pane and text of the failure line that the stopped object would have written had the lost
+    // connection not ended the run; empty: the process has none.
+    QTest::addColumn<QString>("failurePane");
     QTest::addColumn<QString>("failureLine");
 
     QTest::newRow("1-CRIAR GENERATOR") << QStringLiteral("Button6") << QStringLiteral("Generator Criado; ")
@@ -498,15 +510,27 @@ void BadInputTest::serverStoppedDuringAProcess() {
     }
     QVERIFY(stopped);
 
-    // The failure is reported: the error's own text in the message box, never the completion;
-    // where the process protects single objects, also its failure line.
+    // The run ended at once: one message naming the lost database, never the completion, no
+    // failure line.
     QVERIFY2(recorder.messages.size() == 1, joined(recorder.messages).c_str());
-    QVERIFY2(isNetworkFailure(recorder.messages[0]), recorder.messages[0].c_str());
+    const bool sourceLost = form.IBDatabase1().connectionLost();
+    const bool targetLost = form.IBDatabase2().connectionLost() || form.SQLConnection().connectionLost();
+    QVERIFY(sourceLost || targetLost);
+    const std::string lostName =
+        sourceLost ? form.IBDatabase1().DatabaseName() : form.IBDatabase2().DatabaseName();
+    QCOMPARE(recorder.messages[0], lostMessage(lostName));
     if (!failurePane.isEmpty()) {
         auto* pane = form.findChild<QPlainTextEdit*>(failurePane);
         QVERIFY(pane != nullptr);
-        QVERIFY2(pane->toPlainText().contains(failureLine), qPrintable(pane->toPlainText()));
+        QVERIFY2(!pane->toPlainText().contains(failureLine), qPrintable(pane->toPlainText()));
     }
+    // The row that found its connection lost shows it; its session closed itself.
+    if (sourceLost) {
+        QVERIFY(!form.IBDatabase1().Connected());
+        QCOMPARE(form.status1->Color(), kRed);
+    }
+    if (targetLost)
+        QCOMPARE(form.status2->Color(), kRed);
     // The window paints, its grids pointing at cursors that the failure left behind.
     QVERIFY(!form.grab().isNull());
 
@@ -518,25 +542,14 @@ void BadInputTest::serverStoppedDuringAProcess() {
     QVERIFY(!form.IBDatabase1().Connected());
     QVERIFY(form.status1->Color() != kLime);
 
-    // The server is back and the source untouched. The source row connects at once. When the
-    // target session still holds a transaction on the attachment the stopped server lost (a
-    // statement that fails on a broken connection leaves its session attached), the first target
-    // connect reports that this transaction could not be committed; the session is detached all
-    // the same and the next connect succeeds.
+    // The server is back and the source untouched. Both rows connect at the first click: a session
+    // still attached to the stopped server detaches without a report.
     own.restart();
     QCOMPARE(own.fingerprint(source), before);
     recorder.messages.clear();
     form.Button2->click();
     QVERIFY2(recorder.messages.empty(), joined(recorder.messages).c_str());
     QCOMPARE(form.status1->Color(), kLime);
-    if (form.IBTransaction2().Active()) {
-        form.Button3->click();
-        QVERIFY2(recorder.messages.size() == 1 && isNetworkFailure(recorder.messages[0]),
-                 joined(recorder.messages).c_str());
-        QVERIFY(!form.IBDatabase2().Connected());
-        QCOMPARE(form.status2->Color(), kRed);
-        recorder.messages.clear();
-    }
     form.Button3->click();
     QVERIFY2(recorder.messages.empty(), joined(recorder.messages).c_str());
     QCOMPARE(form.status2->Color(), kLime);
@@ -552,9 +565,43 @@ void BadInputTest::serverStoppedDuringAProcess() {
     } else {
         QCOMPARE(recorder.messages, std::vector<std::string>{completion});
     }
-    form.Button4->click();
-    form.Button1->click();
+    const std::vector<std::string> shown = recorder.messages;
+    QVERIFY(form.close());
+    QCOMPARE(recorder.messages, shown);
+    QVERIFY(!form.IBDatabase1().Connected() && !form.IBDatabase2().Connected());
     QCOMPARE(own.fingerprint(source), before);
+}
+
+// The server stops in the middle of a run and stays down: the window closes at once, with the
+// run's one message and nothing more (the session that still holds an attachment to the stopped
+// server detaches without a report), both sessions detached.
+void BadInputTest::windowClosesWhileTheServerIsDown() {
+    OwnServer& own = server();
+    own.ensureRunning();
+    const fs::path source = own.createDatabase("close-origem", vistrel::test::sqlScript("demo_source.sql"));
+    const fs::path destination =
+        own.createDatabase("close-destino", vistrel::test::sqlScript("demo_target.sql"));
+
+    MessageRecorder recorder;
+    TForm1 form;
+    fillRows(form, source, destination);
+    form.Button2->click();
+    form.Button3->click();
+    QVERIFY2(form.IBDatabase1().Connected() && form.IBDatabase2().Connected(),
+             joined(recorder.messages).c_str());
+    recorder.messages.clear();
+    {
+        OnPaneText stopper(form.Memo1, QStringLiteral("ALTER TABLE CLIENTES ADD "), [&] { own.stop(); });
+        form.INICIAR->click();
+    }
+    QVERIFY2(recorder.messages.size() == 1, joined(recorder.messages).c_str());
+    QVERIFY(form.IBDatabase1().connectionLost() || form.IBDatabase2().connectionLost());
+
+    QVERIFY(form.close());
+    QVERIFY2(recorder.messages.size() == 1, joined(recorder.messages).c_str());
+    QVERIFY(!form.IBDatabase1().Connected());
+    QVERIFY(!form.IBDatabase2().Connected());
+    own.restart();
 }
 
 QTEST_MAIN(BadInputTest)
