@@ -27,6 +27,8 @@
 #include <optional>
 
 using vistrel::app::TForm1;
+using vistrel::test::connectRows;
+using vistrel::test::fillRows;
 using vistrel::test::fillSource;
 using vistrel::test::fillTarget;
 using vistrel::test::kGuardMessage;
@@ -114,8 +116,7 @@ void ConnectionTest::cleanup() {
 void ConnectionTest::bothRowsConnectAndClose() {
     MessageRecorder recorder;
     TForm1 form;
-    fillSource(form, *m_source, "fatura.fdb");
-    fillTarget(form, *m_target, "fatura.fdb");
+    fillRows(form, *m_source, *m_target);
     recorder.messages.clear();
 
     form.Button2->click();
@@ -169,8 +170,7 @@ void ConnectionTest::wrongPasswordLeavesLampYellow() {
     QFETCH(bool, target);
     MessageRecorder recorder;
     TForm1 form;
-    fillSource(form, *m_source, "fatura.fdb");
-    fillTarget(form, *m_target, "fatura.fdb");
+    fillRows(form, *m_source, *m_target);
     (target ? form.senha2 : form.senha1)->setText(QStringLiteral("wrong password"));
     recorder.messages.clear();
 
@@ -234,10 +234,7 @@ void ConnectionTest::trailingBlankPassesTheGuard() {
 void ConnectionTest::wrongTargetPasswordFailsAtTheDirectConnection() {
     MessageRecorder recorder;
     TForm1 form;
-    fillSource(form, *m_source, "fatura.fdb");
-    fillTarget(form, *m_target, "fatura.fdb");
-    form.Button2->click();
-    form.Button3->click();
+    connectRows(form, *m_source, *m_target);
     QCOMPARE(form.status2->Color(), kLime);
     const std::vector<std::string> goodParams = form.IBDatabase2().Params().items();
     recorder.messages.clear();
@@ -256,8 +253,7 @@ void ConnectionTest::wrongTargetPasswordFailsAtTheDirectConnection() {
 void ConnectionTest::threeTargetConnectsAccumulatePasswordLines() {
     MessageRecorder recorder;
     TForm1 form;
-    fillSource(form, *m_source, "fatura.fdb");
-    fillTarget(form, *m_target, "fatura.fdb");
+    fillRows(form, *m_source, *m_target);
     const std::string password = m_target->password();
     const int storedPasswordLines = countLines(form.SQLConnection().Params(), "Password");
     QCOMPARE(storedPasswordLines, 1);
@@ -294,8 +290,7 @@ void ConnectionTest::panel6ConnectsBothRows() {
     TForm1 form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    fillSource(form, *m_source, "fatura.fdb");
-    fillTarget(form, *m_target, "fatura.fdb");
+    fillRows(form, *m_source, *m_target);
     recorder.messages.clear();
 
     const QPoint free(form.Label1->geometry().right() + 20, form.Panel6->height() / 2);
@@ -338,10 +333,7 @@ void ConnectionTest::programEndCommitsAndReportsARefusedCommit() {
     MessageRecorder recorder;
     {
         TForm1 form;
-        fillSource(form, *m_source, "fatura.fdb");
-        fillTarget(form, *m_target, "fatura.fdb");
-        form.Button2->click();
-        form.Button3->click();
+        connectRows(form, *m_source, *m_target);
         QCOMPARE(form.status2->Color(), kLime);
         // Work left in the open transactions: a good table on the source, and on the target a
         // unique index over duplicate values, which the server refuses only at commit.
@@ -371,8 +363,7 @@ void ConnectionTest::gridFollowsTheCursor() {
     TForm1 form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    fillSource(form, *m_source, "fatura.fdb");
-    fillTarget(form, *m_target, "fatura.fdb");
+    fillRows(form, *m_source, *m_target);
     form.Button2->click();
     QVERIFY(form.IBDatabase1().Connected());
 
@@ -521,10 +512,7 @@ void ConnectionTest::clicksDuringARunStartNothing() {
     m_target->runSql("create table pecas (a integer, b integer);\n");
     MessageRecorder recorder;
     TForm1 form;
-    fillSource(form, *m_source, "fatura.fdb");
-    fillTarget(form, *m_target, "fatura.fdb");
-    form.Button2->click();
-    form.Button3->click();
+    connectRows(form, *m_source, *m_target);
     QCOMPARE(form.status2->Color(), kLime);
     const std::vector<std::string> connectionParams = form.SQLConnection().Params().items();
     recorder.messages.clear();

@@ -3,11 +3,13 @@
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
 #include "data/ibsql.h"
+#include "tests/support/messageof.h"
 #include "tests/support/scratchdatabase.h"
 
 #include <gtest/gtest.h>
 
 using namespace vistrel::data;
+using vistrel::test::messageOf;
 using vistrel::test::ScratchDatabase;
 using vistrel::test::ScratchOptions;
 
@@ -63,15 +65,6 @@ protected:
 };
 
 ScratchDatabase* Cursor::s_db = nullptr;
-
-template <typename E, typename F> std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
 
 TEST_F(Cursor, OpeningAttachesTheSessionAndStartsTheDefaultTransaction) {
     auto c = open("select ID, NOME from CLIENTES order by ID");

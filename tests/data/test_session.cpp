@@ -3,6 +3,7 @@
 #include "data/errors.h"
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
+#include "tests/support/messageof.h"
 #include "tests/support/scratchdatabase.h"
 #include "tests/support/testserver.h"
 
@@ -14,6 +15,7 @@
 #include <string>
 
 using namespace vistrel::data;
+using vistrel::test::messageOf;
 using vistrel::test::ScratchDatabase;
 using vistrel::test::ScratchOptions;
 
@@ -58,15 +60,6 @@ struct Session {
         c.ExecSQL();
     }
 };
-
-template <typename E, typename F> std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
 
 TEST(Session, AttachesAndDetachesWithGoodCredentials) {
     ScratchDatabase s("session");

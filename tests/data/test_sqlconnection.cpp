@@ -4,6 +4,7 @@
 #include "data/ibdatabase.h"
 #include "data/sqlconnection.h"
 #include "tests/support/catalogue.h"
+#include "tests/support/messageof.h"
 #include "tests/support/scratchdatabase.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 using namespace vistrel::data;
+using vistrel::test::messageOf;
 using vistrel::test::relationCount;
 using vistrel::test::ScratchDatabase;
 using vistrel::test::ScratchOptions;
@@ -44,15 +46,6 @@ TTransactionDesc desc(uint32_t id, TTransIsolationLevel level = xilREADCOMMITTED
     d.TransactionID = id;
     d.IsolationLevel = level;
     return d;
-}
-
-template <typename E, typename F> std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no error>";
 }
 
 std::vector<std::string> linesNamed(const TStringList& list, const std::string& name) {

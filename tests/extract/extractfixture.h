@@ -3,6 +3,7 @@
 #include "data/ibdatabase.h"
 #include "data/ibsql.h"
 #include "extract/ibextract.h"
+#include "tests/support/messageof.h"
 #include "tests/support/scratchdatabase.h"
 
 #include <gtest/gtest.h>
@@ -60,13 +61,6 @@ private:
 };
 
 // The message of the exception of type E that f throws, or "<no error>".
-template <typename E, typename F> std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
+using vistrel::test::messageOf;
 
 } // namespace vistrel::extract::testing
