@@ -1,6 +1,6 @@
 // vistrel_bench: the seven processes on a large generated schema, against the private server.
 //
-//   vistrel_bench [--scale F] [--compare G] [--memory-runs N] [--async-writes]
+//   vistrel_bench [--scale F] [--compare G] [--memory-runs N] [--async-writes] [--only P]
 //
 // Builds a source of 300 tables of 15 columns, 100 views, 200 procedures, 400 triggers,
 // 400 indexes, 200 generators, 100 exceptions and 100 domains (every count times F, default 1)
@@ -14,6 +14,7 @@
 // each process N times more on the full target (--memory-runs, default 30) and prints the resident
 // memory after the first and the last of them. --compare G does it all again at scale G and prints
 // the time per handled object of each process at both scales side by side, with its growth.
+// --only P runs process P alone (1 to 7), for profiling one process at two scales.
 //
 // The server is the one named by VISTREL_FB_ENV (scripts/bench.sh starts a private one); without
 // it the test support starts a private server of its own.
@@ -318,8 +319,8 @@ void setAsyncWrites(const test::ScratchDatabase& db) {
 int usage(const char* program) {
     std::fprintf(
         stderr,
-        "usage: %s [--scale F] [--compare G] [--memory-runs N] [--async-writes]   (F > 0, default 1: the "
-        "full schema)\n",
+        "usage: %s [--scale F] [--compare G] [--memory-runs N] [--async-writes] [--only P]   (F > 0, default "
+        "1: the full schema; P from 1 to 7)\n",
         program);
     return 2;
 }
@@ -353,7 +354,8 @@ void printPerObject(double scaleA, const std::vector<Run>& a, double scaleB, con
     }
 }
 
-std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns) {
+std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns, int only) {
+    const auto selected = [only](const Process& p) { return only == 0 || p.number == only; };
     const SchemaSize size = SchemaSize::scaled(scale);
     std::printf(
         "Schema (scale %.3g): %d tables of %d columns, %d views, %d procedures, %d triggers, %d indexes, "
@@ -413,6 +415,8 @@ std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns) {
     {
         test::TestHost host(source, target);
         for (const Process& p : kProcesses) {
+            if (!selected(p))
+                continue;
             for (const char* state : {"empty", "full"}) {
                 runs.push_back(runOnce(p, state, host));
                 const Run& r = runs.back();
@@ -423,7 +427,8 @@ std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns) {
         }
         reconnect = reconnectCost(host, target, 50);
         for (const Process& p : kProcesses)
-            memory.push_back(memoryOverRuns(p, host, memoryRuns));
+            if (selected(p))
+                memory.push_back(memoryOverRuns(p, host, memoryRuns));
     }
 
     printRuns(runs);
@@ -457,6 +462,7 @@ int run(int argc, char** argv) {
     double compare = 0;
     bool asyncWrites = false;
     int memoryRuns = 30;
+    int only = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--async-writes") {
@@ -467,17 +473,19 @@ int run(int argc, char** argv) {
             compare = std::atof(argv[++i]);
         } else if (arg == "--memory-runs" && i + 1 < argc) {
             memoryRuns = std::atoi(argv[++i]);
+        } else if (arg == "--only" && i + 1 < argc) {
+            only = std::atoi(argv[++i]);
         } else if (arg.rfind("--scale=", 0) == 0) {
             scale = std::atof(arg.c_str() + 8);
         } else {
             return usage(argv[0]);
         }
     }
-    if (!(scale > 0) || compare < 0 || memoryRuns < 0)
+    if (!(scale > 0) || compare < 0 || memoryRuns < 0 || only < 0 || only > 7)
         return usage(argv[0]);
-    const std::vector<Run> first = runAtScale(scale, asyncWrites, memoryRuns);
+    const std::vector<Run> first = runAtScale(scale, asyncWrites, memoryRuns, only);
     if (compare > 0) {
-        const std::vector<Run> second = runAtScale(compare, asyncWrites, memoryRuns);
+        const std::vector<Run> second = runAtScale(compare, asyncWrites, memoryRuns, only);
         printPerObject(scale, first, compare, second);
     }
 
