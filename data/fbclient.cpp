@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace vistrel::data {
 
@@ -170,8 +171,15 @@ bool connectionLostCode(long code) {
 }
 
 EIBConnectionLost connectionLostError(const StatusError& e, const std::string& databaseName) {
-    std::string message = kConnectionLostMessage;
-    message.replace(message.find("%s"), 2, databaseName);
+    // Put together piece by piece: std::string::replace here trips a false -Wrestrict of g++ 12
+    // in optimised builds.
+    const std::string_view text = kConnectionLostMessage;
+    const size_t pos = text.find("%s");
+    std::string message(text.substr(0, pos));
+    if (pos != std::string_view::npos) {
+        message += databaseName;
+        message += text.substr(pos + 2);
+    }
     return EIBConnectionLost(message, e.message, e.sqlCode, e.ibErrorCode);
 }
 
