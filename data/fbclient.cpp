@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -46,6 +47,8 @@ void bind(void* module, Counted<F, Kind>& target, const char* symbol, bool& ok) 
 
 std::atomic<uint64_t> clientCalls{0};
 std::atomic<uint64_t> statementPrepares{0};
+std::atomic<uint64_t> commits{0};
+std::atomic<int64_t> commitNanoseconds{0};
 
 } // namespace
 
@@ -114,6 +117,13 @@ void countClientCall(CallKind kind) noexcept {
     clientCalls.fetch_add(1, std::memory_order_relaxed);
     if (kind == CallKind::Statement)
         statementPrepares.fetch_add(1, std::memory_order_relaxed);
+    else if (kind == CallKind::Commit)
+        commits.fetch_add(1, std::memory_order_relaxed);
+}
+
+void addCommitTime(std::chrono::steady_clock::duration took) noexcept {
+    commitNanoseconds.fetch_add(std::chrono::duration_cast<std::chrono::nanoseconds>(took).count(),
+                                std::memory_order_relaxed);
 }
 
 StatusError interpretStatus(const ISC_STATUS* status) {
@@ -205,6 +215,14 @@ uint64_t clientCallCount() noexcept {
 
 uint64_t statementPrepareCount() noexcept {
     return detail::statementPrepares.load(std::memory_order_relaxed);
+}
+
+uint64_t commitCount() noexcept {
+    return detail::commits.load(std::memory_order_relaxed);
+}
+
+double commitSeconds() noexcept {
+    return static_cast<double>(detail::commitNanoseconds.load(std::memory_order_relaxed)) / 1e9;
 }
 
 } // namespace vistrel::data

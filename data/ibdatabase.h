@@ -37,6 +37,10 @@ inline constexpr char kConnectionCharacterSet[] = "UTF8";
 uint64_t clientCallCount() noexcept;
 // Statements sent to the server to be prepared (or executed at once), counted the same way.
 uint64_t statementPrepareCount() noexcept;
+// Transaction commits sent to the server (refused ones too), counted the same way, and the time
+// spent waiting for their answers: the server carries out DDL and writes its pages at the commit.
+uint64_t commitCount() noexcept;
+double commitSeconds() noexcept;
 
 // Objects bound to a session are told before it detaches and when it is destroyed.
 class DatabaseClient {

@@ -3,6 +3,7 @@
 // ibase.h never leaves data/.
 #include <ibase.h>
 
+#include <chrono>
 #include <string>
 
 namespace vistrel::data {
@@ -14,16 +15,25 @@ namespace vistrel::data::detail {
 // Calls that may reach the server are counted on their way through (clientCallCount(),
 // statementPrepareCount() in ibdatabase.h): attach, detach, transaction start and end, database
 // and statement information, prepare, execute, fetch and the blob calls. Calls the client answers
-// by itself (describe, status interpretation) pass uncounted.
-enum class CallKind { Call, Statement };
+// by itself (describe, status interpretation) pass uncounted. Commits are also timed
+// (commitCount(), commitSeconds()).
+enum class CallKind { Call, Statement, Commit };
 void countClientCall(CallKind kind) noexcept;
+void addCommitTime(std::chrono::steady_clock::duration took) noexcept;
 
 template <typename F, CallKind Kind> struct Counted;
 template <typename R, typename... A, CallKind Kind> struct Counted<R (*)(A...), Kind> {
     R (*fn)(A...) = nullptr;
     R operator()(A... args) const {
         countClientCall(Kind);
-        return fn(args...);
+        if constexpr (Kind == CallKind::Commit) {
+            const auto start = std::chrono::steady_clock::now();
+            R result = fn(args...);
+            addCommitTime(std::chrono::steady_clock::now() - start);
+            return result;
+        } else {
+            return fn(args...);
+        }
     }
 };
 
@@ -31,7 +41,7 @@ struct FbApi {
     Counted<decltype(&::isc_attach_database), CallKind::Call> attach_database;
     Counted<decltype(&::isc_detach_database), CallKind::Call> detach_database;
     Counted<decltype(&::isc_start_multiple), CallKind::Call> start_multiple;
-    Counted<decltype(&::isc_commit_transaction), CallKind::Call> commit_transaction;
+    Counted<decltype(&::isc_commit_transaction), CallKind::Commit> commit_transaction;
     Counted<decltype(&::isc_rollback_transaction), CallKind::Call> rollback_transaction;
     Counted<decltype(&::isc_database_info), CallKind::Call> database_info;
     decltype(&::isc_dsql_allocate_statement) dsql_allocate_statement;

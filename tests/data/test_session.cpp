@@ -13,6 +13,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 
 using namespace vistrel::data;
 using vistrel::test::messageOf;
@@ -282,6 +283,47 @@ TEST(Session, StartAfreshTellsTheClientsCommitsAndKeepsTheAttachment) {
     EXPECT_TRUE(x.db.Connected());
     EXPECT_EQ(told.disconnecting, 2);
     x.db.removeClient(&told);
+}
+
+// Every commit that reaches the server is counted with the time its answer took, a refused one
+// too; rollbacks and a start afresh with nothing to end are not commits.
+TEST(Session, CommitsAreCountedAndTimed) {
+    ScratchDatabase s("commitcount", withSql("CREATE TABLE T (A INTEGER);\n"));
+    Session x(s);
+    x.db.setConnected(true);
+    auto commitsAfter = [](const auto& work) {
+        const uint64_t count = commitCount();
+        const double seconds = commitSeconds();
+        work();
+        return std::pair{commitCount() - count, commitSeconds() - seconds};
+    };
+
+    const auto [explicitCommits, explicitSeconds] = commitsAfter([&] {
+        x.tr.StartTransaction();
+        x.exec("INSERT INTO T VALUES (1)");
+        x.tr.Commit();
+    });
+    EXPECT_EQ(explicitCommits, 1u);
+    EXPECT_GT(explicitSeconds, 0.0);
+
+    EXPECT_EQ(commitsAfter([&] {
+                  x.tr.StartTransaction();
+                  x.tr.Rollback();
+              }).first,
+              0u);
+    EXPECT_EQ(commitsAfter([&] { x.db.startAfresh(); }).first, 0u) << "no transaction was active";
+
+    const auto [ddlCommits, ddlSeconds] = commitsAfter([&] {
+        x.exec("ALTER TABLE T ADD B INTEGER");
+        x.db.startAfresh();
+    });
+    EXPECT_EQ(ddlCommits, 1u);
+    EXPECT_GT(ddlSeconds, 0.0);
+
+    x.exec("CREATE UNIQUE INDEX UQ_T ON T (A)");
+    s.runSql("INSERT INTO T (A) VALUES (1);");
+    EXPECT_EQ(commitsAfter([&] { EXPECT_THROW(x.db.startAfresh(), EIBInterBaseError); }).first, 1u)
+        << "a refused commit reached the server";
 }
 
 TEST(Transaction, ExplicitStartCommitRollbackAndTheirErrors) {
