@@ -53,15 +53,20 @@ struct Sample {
     double seconds = 0;
     uint64_t calls = 0;
     uint64_t statements = 0;
+    uint64_t commits = 0;
+    double commitSeconds = 0; // time spent waiting for the commits' answers
 };
 
 Sample measure(const std::function<void()>& work) {
     const uint64_t calls = data::clientCallCount();
     const uint64_t statements = data::statementPrepareCount();
+    const uint64_t commits = data::commitCount();
+    const double commitSeconds = data::commitSeconds();
     const auto start = Clock::now();
     work();
     const std::chrono::duration<double> took = Clock::now() - start;
-    return {took.count(), data::clientCallCount() - calls, data::statementPrepareCount() - statements};
+    return {took.count(), data::clientCallCount() - calls, data::statementPrepareCount() - statements,
+            data::commitCount() - commits, data::commitSeconds() - commitSeconds};
 }
 
 // Peak resident memory of this program: /proc/self/clear_refs with "5" resets VmHWM to the
@@ -272,12 +277,15 @@ void printMemory(const std::vector<MemoryOverRuns>& memory) {
 
 void printRuns(const std::vector<Run>& runs) {
     std::printf("\nProcess runs (criarauto ticked, rapido not ticked)\n");
-    std::printf("%-15s %-6s %8s %7s %8s %9s %7s %7s %7s %12s %6s\n", "process", "target", "wall s", "walked",
-                "handled", "calls", "stmts", "peak MB", "+MB", "events/exp", "failed");
+    std::printf("%-15s %-6s %8s %7s %8s %9s %7s %7s %8s %7s %7s %12s %6s\n", "process", "target", "wall s",
+                "walked", "handled", "calls", "stmts", "commits", "commit s", "peak MB", "+MB", "events/exp",
+                "failed");
     for (const Run& r : runs) {
-        std::printf("%-15s %-6s %8.2f %7d %8d %9llu %7llu", r.process->label, r.target, r.run.seconds,
-                    r.design.walked, r.design.handled, static_cast<unsigned long long>(r.run.calls),
-                    static_cast<unsigned long long>(r.run.statements));
+        std::printf("%-15s %-6s %8.2f %7d %8d %9llu %7llu %7llu %8.2f", r.process->label, r.target,
+                    r.run.seconds, r.design.walked, r.design.handled,
+                    static_cast<unsigned long long>(r.run.calls),
+                    static_cast<unsigned long long>(r.run.statements),
+                    static_cast<unsigned long long>(r.run.commits), r.run.commitSeconds);
         printMegabytes(r.peakKb);
         printMegabytes(r.growthKb);
         const std::string events = std::to_string(r.events) + "/" + std::to_string(r.design.events);
@@ -326,32 +334,58 @@ int usage(const char* program) {
 }
 
 // Milliseconds per handled object of each run on the empty target at two scales, side by side,
-// and how much the time per object grew from the first scale to the second.
+// and how much the time per object grew from the first scale to the second. Beside them the
+// commits of each run and their time per commit: the server carries out DDL and writes its pages
+// (one flush to disk each with forced writes on) at the commit, so the growth is shown also for
+// the time outside the commits, which is the program's own work and its queries.
+struct PerObject {
+    int handled = 0;
+    double seconds = 0;
+    uint64_t commits = 0;
+    double commitSeconds = 0;
+
+    void add(const Run& r) {
+        handled += r.design.handled;
+        seconds += r.run.seconds;
+        commits += r.run.commits;
+        commitSeconds += r.run.commitSeconds;
+    }
+    double msPerObject() const { return seconds * 1000 / handled; }
+    double msPerCommit() const { return commits == 0 ? 0.0 : commitSeconds * 1000 / commits; }
+    double msOutsideCommits() const { return (seconds - commitSeconds) * 1000 / handled; }
+};
+
+void printPerObjectLine(const char* label, const PerObject& a, const PerObject& b) {
+    std::printf("%-15s %8d %9.2f %7llu %9.2f %8d %9.2f %7llu %9.2f %7.2f %9.2f %9.2f %7.2f\n", label,
+                a.handled, a.msPerObject(), static_cast<unsigned long long>(a.commits), a.msPerCommit(),
+                b.handled, b.msPerObject(), static_cast<unsigned long long>(b.commits), b.msPerCommit(),
+                b.msPerObject() / a.msPerObject(), a.msOutsideCommits(), b.msOutsideCommits(),
+                a.msOutsideCommits() > 0 ? b.msOutsideCommits() / a.msOutsideCommits() : 0.0);
+}
+
 void printPerObject(double scaleA, const std::vector<Run>& a, double scaleB, const std::vector<Run>& b) {
-    std::printf("\nTime per handled object on the empty target, scale %.3g against scale %.3g\n", scaleA,
-                scaleB);
-    std::printf("%-15s %9s %12s %9s %12s %7s\n", "process", "handled", "ms/object", "handled", "ms/object",
-                "growth");
-    double totalA = 0, totalB = 0;
-    int handledA = 0, handledB = 0;
+    std::printf(
+        "\nTime per handled object on the empty target, scale %.3g against scale %.3g, with the commits "
+        "and the time outside them\n",
+        scaleA, scaleB);
+    std::printf("%-15s %8s %9s %7s %9s %8s %9s %7s %9s %7s %9s %9s %7s\n", "", "handled", "ms/object",
+                "commits", "ms/commit", "handled", "ms/object", "commits", "ms/commit", "", "outside",
+                "outside", "");
+    std::printf("%-15s %8s %9s %7s %9s %8s %9s %7s %9s %7s %9s %9s %7s\n", "process", "A", "A", "A", "A", "B",
+                "B", "B", "B", "growth", "ms/obj A", "ms/obj B", "growth");
+    PerObject totalA, totalB;
     for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
         if (std::string(a[i].target) != "empty" || a[i].design.handled == 0 || b[i].design.handled == 0)
             continue;
-        const double perA = a[i].run.seconds * 1000 / a[i].design.handled;
-        const double perB = b[i].run.seconds * 1000 / b[i].design.handled;
-        totalA += a[i].run.seconds;
-        totalB += b[i].run.seconds;
-        handledA += a[i].design.handled;
-        handledB += b[i].design.handled;
-        std::printf("%-15s %9d %12.2f %9d %12.2f %7.2f\n", a[i].process->label, a[i].design.handled, perA,
-                    b[i].design.handled, perB, perB / perA);
+        PerObject oneA, oneB;
+        oneA.add(a[i]);
+        oneB.add(b[i]);
+        totalA.add(a[i]);
+        totalB.add(b[i]);
+        printPerObjectLine(a[i].process->label, oneA, oneB);
     }
-    if (handledA > 0 && handledB > 0) {
-        const double perA = totalA * 1000 / handledA;
-        const double perB = totalB * 1000 / handledB;
-        std::printf("%-15s %9d %12.2f %9d %12.2f %7.2f\n", "all seven", handledA, perA, handledB, perB,
-                    perB / perA);
-    }
+    if (totalA.handled > 0 && totalB.handled > 0)
+        printPerObjectLine("all", totalA, totalB);
 }
 
 std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns, int only) {
