@@ -1,6 +1,6 @@
 // vistrel_bench: the seven processes on a large generated schema, against the private server.
 //
-//   vistrel_bench [--scale F] [--compare G] [--memory-runs N] [--async-writes] [--only P]
+//   vistrel_bench [--scale F] [--compare G] [--memory-runs N] [--async-writes] [--processes P]
 //
 // Builds a source of 300 tables of 15 columns, 100 views, 200 procedures, 400 triggers,
 // 400 indexes, 200 generators, 100 exceptions and 100 domains (every count times F, default 1)
@@ -14,7 +14,8 @@
 // each process N times more on the full target (--memory-runs, default 30) and prints the resident
 // memory after the first and the last of them. --compare G does it all again at scale G and prints
 // the time per handled object of each process at both scales side by side, with its growth.
-// --only P runs process P alone (1 to 7), for profiling one process at two scales.
+// --processes P runs processes 1 to P only (default 7), for profiling one process at two scales with
+// what it needs on the target before it.
 //
 // The server is the one named by VISTREL_FB_ENV (scripts/bench.sh starts a private one); without
 // it the test support starts a private server of its own.
@@ -325,11 +326,11 @@ void setAsyncWrites(const test::ScratchDatabase& db) {
 }
 
 int usage(const char* program) {
-    std::fprintf(
-        stderr,
-        "usage: %s [--scale F] [--compare G] [--memory-runs N] [--async-writes] [--only P]   (F > 0, default "
-        "1: the full schema; P from 1 to 7)\n",
-        program);
+    std::fprintf(stderr,
+                 "usage: %s [--scale F] [--compare G] [--memory-runs N] [--async-writes] [--processes P]   "
+                 "(F > 0, default "
+                 "1: the full schema; P from 1 to 7)\n",
+                 program);
     return 2;
 }
 
@@ -388,8 +389,8 @@ void printPerObject(double scaleA, const std::vector<Run>& a, double scaleB, con
         printPerObjectLine("all", totalA, totalB);
 }
 
-std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns, int only) {
-    const auto selected = [only](const Process& p) { return only == 0 || p.number == only; };
+std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns, int processes) {
+    const auto selected = [processes](const Process& p) { return p.number <= processes; };
     const SchemaSize size = SchemaSize::scaled(scale);
     std::printf(
         "Schema (scale %.3g): %d tables of %d columns, %d views, %d procedures, %d triggers, %d indexes, "
@@ -496,7 +497,7 @@ int run(int argc, char** argv) {
     double compare = 0;
     bool asyncWrites = false;
     int memoryRuns = 30;
-    int only = 0;
+    int processes = 7;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--async-writes") {
@@ -507,19 +508,19 @@ int run(int argc, char** argv) {
             compare = std::atof(argv[++i]);
         } else if (arg == "--memory-runs" && i + 1 < argc) {
             memoryRuns = std::atoi(argv[++i]);
-        } else if (arg == "--only" && i + 1 < argc) {
-            only = std::atoi(argv[++i]);
+        } else if (arg == "--processes" && i + 1 < argc) {
+            processes = std::atoi(argv[++i]);
         } else if (arg.rfind("--scale=", 0) == 0) {
             scale = std::atof(arg.c_str() + 8);
         } else {
             return usage(argv[0]);
         }
     }
-    if (!(scale > 0) || compare < 0 || memoryRuns < 0 || only < 0 || only > 7)
+    if (!(scale > 0) || compare < 0 || memoryRuns < 0 || processes < 1 || processes > 7)
         return usage(argv[0]);
-    const std::vector<Run> first = runAtScale(scale, asyncWrites, memoryRuns, only);
+    const std::vector<Run> first = runAtScale(scale, asyncWrites, memoryRuns, processes);
     if (compare > 0) {
-        const std::vector<Run> second = runAtScale(compare, asyncWrites, memoryRuns, only);
+        const std::vector<Run> second = runAtScale(compare, asyncWrites, memoryRuns, processes);
         printPerObject(scale, first, compare, second);
     }
 
