@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the benchmark of the seven processes on a private Firebird server and prints its tables.
 #
-#   scripts/bench.sh [--scale F] [--compare G] [--memory-runs N] [--async-writes]
+#   scripts/bench.sh [--scale F] [--compare G] [--memory-runs N] [--async-writes] [--processes P]
 #
 # Builds bench/vistrel_bench (optimised, in $VISTREL_BENCH_BUILD, default build-bench) when it is
 # missing or out of date, starts a private server with scripts/fbserver.sh in a temporary folder,
@@ -13,6 +13,7 @@
 #   --memory-runs N   runs of each process on the full target for the memory figures (default 30)
 #   --async-writes    forced writes off on the benchmark's databases (the disk's flush time no
 #                     longer weighs on every commit)
+#   --processes P     processes 1 to P only (default 7)
 set -euo pipefail
 
 readonly ME="bench.sh"
