@@ -20,28 +20,6 @@ namespace {
 
 constexpr char kFileName[] = "vistrel.fdb";
 
-struct Click {
-    const char* label;
-    std::function<QPushButton*(app::TForm1&)> button;
-    std::vector<std::string> expectedMessages;
-};
-
-const std::vector<Click>& eightButtons() {
-    static const std::vector<Click> clicks = {
-        {"1-CRIAR GENERATOR", [](app::TForm1& f) { return f.Button6; }, {"Processo concluido!"}},
-        {"2-CRIAR EXCEPTION", [](app::TForm1& f) { return f.Button9; }, {"Processo concluido!"}},
-        {"3-COMPARAR DOMAINS", [](app::TForm1& f) { return f.Button10; }, {"Processo concluido!"}},
-        {"4-COMPARAR TABELAS/VIEWS", [](app::TForm1& f) { return f.INICIAR; }, {}},
-        {"5-COMPARAR PROCEDURES",
-         [](app::TForm1& f) { return f.Button5; },
-         {"Comparação de procedure finalizada;"}},
-        {"6-COMPARAR TRIGGERS", [](app::TForm1& f) { return f.Button7; }, {"Processo finalizado!"}},
-        {"7-COMPARAR  INDICES", [](app::TForm1& f) { return f.Button11; }, {"Processo finalizado!"}},
-        {"8-COMPARAR CONSTRAINTS", [](app::TForm1& f) { return f.Button12; }, {"Processo finalizado!"}},
-    };
-    return clicks;
-}
-
 struct Step {
     std::string label;
     std::vector<std::string> messages;
@@ -49,7 +27,7 @@ struct Step {
     std::string errorLog;
 };
 
-Step clickOnce(Window& window, const Click& click) {
+Step clickOnce(Window& window, const ProcessButton& click) {
     Step step{click.label, {}, {}, {}};
     const std::string before = window.processLog();
     step.messages = window.click(click.button(window.form()));
@@ -85,7 +63,7 @@ Scenario& scenario() {
         s->target = std::make_unique<ScratchDatabase>("destino", kFileName);
         {
             Window window(*s->source, *s->target);
-            for (const Click& c : eightButtons())
+            for (const ProcessButton& c : processButtons())
                 s->firstRun.push_back(clickOnce(window, c));
         }
         s->targetIsqlAfterFirstRun = isqlExtract(*s->target);
@@ -93,7 +71,7 @@ Scenario& scenario() {
         s->targetSchema = parseIsqlExtract(s->targetIsqlAfterFirstRun, s->target->path().string());
         {
             Window window(*s->source, *s->target);
-            for (const Click& c : eightButtons())
+            for (const ProcessButton& c : processButtons())
                 if (c.button(window.form()) == window.form().Button11 ||
                     c.button(window.form()) == window.form().Button12)
                     s->secondRun.push_back(clickOnce(window, c));
@@ -117,7 +95,7 @@ TEST_F(ConstraintConvergence, EightButtonsRunWithoutFailure) {
     for (size_t i = 0; i < s.firstRun.size(); ++i) {
         const Step& step = s.firstRun[i];
         SCOPED_TRACE(step.label);
-        EXPECT_EQ(step.messages, eightButtons()[i].expectedMessages);
+        EXPECT_EQ(step.messages, processButtons()[i].expectedMessages);
         EXPECT_EQ(step.errorLog, "");
         for (const char* failure : {"Não foi possivel", "Erro na tabela", "Houve algum problema"})
             EXPECT_EQ(step.added.find(failure), std::string::npos) << step.added;

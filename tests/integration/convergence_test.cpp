@@ -130,27 +130,6 @@ std::set<std::string> limitsOf(const Column& source, const std::string& defaultC
 // The database file name both rows carry.
 constexpr char kFileName[] = "vistrel.fdb";
 
-struct Click {
-    const char* label;
-    std::function<QPushButton*(app::TForm1&)> button;
-    std::vector<std::string> expectedMessages;
-};
-
-const std::vector<Click>& sevenButtons() {
-    static const std::vector<Click> clicks = {
-        {"1-CRIAR GENERATOR", [](app::TForm1& f) { return f.Button6; }, {"Processo concluido!"}},
-        {"2-CRIAR EXCEPTION", [](app::TForm1& f) { return f.Button9; }, {"Processo concluido!"}},
-        {"3-COMPARAR DOMAINS", [](app::TForm1& f) { return f.Button10; }, {"Processo concluido!"}},
-        {"4-COMPARAR TABELAS/VIEWS", [](app::TForm1& f) { return f.INICIAR; }, {}},
-        {"5-COMPARAR PROCEDURES",
-         [](app::TForm1& f) { return f.Button5; },
-         {"Comparação de procedure finalizada;"}},
-        {"6-COMPARAR TRIGGERS", [](app::TForm1& f) { return f.Button7; }, {"Processo finalizado!"}},
-        {"7-COMPARAR  INDICES", [](app::TForm1& f) { return f.Button11; }, {"Processo finalizado!"}},
-    };
-    return clicks;
-}
-
 // What one click did.
 struct Step {
     std::string label;
@@ -279,7 +258,7 @@ Snapshot snapshot(const ScratchDatabase& database) {
 std::vector<Step> runSeven(Window& window, const ScratchDatabase& source, bool fingerprints) {
     std::vector<Step> steps;
     app::TForm1& form = window.form();
-    for (const Click& c : sevenButtons()) {
+    for (const ProcessButton& c : sevenButtons()) {
         Step step;
         step.label = c.label;
         step.processLogBefore = window.processLog();

@@ -450,4 +450,25 @@ std::string paneText(const std::vector<std::string>& entries) {
     return lines.join(QLatin1Char('\n')).toStdString();
 }
 
+const std::vector<ProcessButton>& processButtons() {
+    static const std::vector<ProcessButton> buttons = {
+        {"1-CRIAR GENERATOR", [](app::TForm1& f) { return f.Button6; }, {"Processo concluido!"}},
+        {"2-CRIAR EXCEPTION", [](app::TForm1& f) { return f.Button9; }, {"Processo concluido!"}},
+        {"3-COMPARAR DOMAINS", [](app::TForm1& f) { return f.Button10; }, {"Processo concluido!"}},
+        {"4-COMPARAR TABELAS/VIEWS", [](app::TForm1& f) { return f.INICIAR; }, {}},
+        {"5-COMPARAR PROCEDURES",
+         [](app::TForm1& f) { return f.Button5; },
+         {"Comparação de procedure finalizada;"}},
+        {"6-COMPARAR TRIGGERS", [](app::TForm1& f) { return f.Button7; }, {"Processo finalizado!"}},
+        {"7-COMPARAR  INDICES", [](app::TForm1& f) { return f.Button11; }, {"Processo finalizado!"}},
+        {"8-COMPARAR CONSTRAINTS", [](app::TForm1& f) { return f.Button12; }, {"Processo finalizado!"}},
+    };
+    return buttons;
+}
+
+const std::vector<ProcessButton>& sevenButtons() {
+    static const std::vector<ProcessButton> seven(processButtons().begin(), processButtons().begin() + 7);
+    return seven;
+}
+
 } // namespace vistrel::test::integration

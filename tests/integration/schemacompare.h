@@ -9,6 +9,7 @@
 #include "tests/support/messagerecorder.h"
 #include "tests/support/scratchdatabase.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -115,6 +116,18 @@ private:
     MessageRecorder m_recorder;
     std::unique_ptr<app::TForm1> m_form;
 };
+
+// One process button of the window and the messages a run of it without failure shows.
+struct ProcessButton {
+    const char* label;
+    std::function<QPushButton*(app::TForm1&)> button;
+    std::vector<std::string> expectedMessages;
+};
+
+// The eight process buttons in the order 1 to 8.
+const std::vector<ProcessButton>& processButtons();
+// The first seven of them.
+const std::vector<ProcessButton>& sevenButtons();
 
 // The window's pane text for these entries: each entry one paragraph, shown as the window shows a
 // byte string (its decoding, line breaks as paragraph breaks), as UTF-8.

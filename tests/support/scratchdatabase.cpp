@@ -125,6 +125,7 @@ ScratchDatabase::ScratchDatabase(std::string_view prefix, std::string_view fileN
     m_folder = pattern;
     m_path = m_folder / std::string(fileName);
     m_dialect = options.dialect;
+    m_connectionCharacterSet = options.connectionCharacterSet;
     try {
         create(options);
     } catch (...) {
@@ -169,7 +170,7 @@ void ScratchDatabase::runSql(std::string_view sql) const {
     // isql rolls back at the end of its input: commit what the text did.
     std::string text(sql);
     text += "\nCOMMIT;\n";
-    TestServer::instance().isqlChecked(connectionString(), text, m_dialect);
+    TestServer::instance().isqlChecked(connectionString(), text, m_dialect, m_connectionCharacterSet);
 }
 
 void ScratchDatabase::runScript(const std::filesystem::path& script) const {
@@ -185,7 +186,7 @@ std::string ScratchDatabase::query(std::string_view sql) const {
         text += ';';
     }
     text += "\n";
-    return TestServer::instance().isqlChecked(connectionString(), text, m_dialect);
+    return TestServer::instance().isqlChecked(connectionString(), text, m_dialect, m_connectionCharacterSet);
 }
 
 std::vector<std::string> ScratchDatabase::queryRows(std::string_view sql) const {

@@ -16,6 +16,9 @@ struct ScratchOptions {
     std::string sql{};              // SQL text run after the script; empty: none
     int dialect = 3;                // SQL dialect of the new database: 1 or 3
     std::string characterSet{};     // its DEFAULT CHARACTER SET; empty: none given (NONE)
+    // The connection character set of every isql run on it, the script's too (the text is then
+    // converted from it); empty: none, text goes as bytes of no set.
+    std::string connectionCharacterSet{};
 };
 
 // A throw-away database on the test server, created in a folder of its own and dropped (then its
@@ -78,6 +81,7 @@ private:
     std::filesystem::path m_folder;
     std::filesystem::path m_path;
     int m_dialect = 3;
+    std::string m_connectionCharacterSet;
 };
 
 } // namespace vistrel::test

@@ -156,9 +156,14 @@ std::string TestServer::connectionString(const std::filesystem::path& database) 
     return m_host + ":" + std::filesystem::absolute(database).string();
 }
 
-ProcessResult TestServer::isql(const std::string& connection, const std::string& sql, int dialect) const {
+ProcessResult TestServer::isql(const std::string& connection, const std::string& sql, int dialect,
+                               const std::string& characterSet) const {
     std::vector<std::string> argv{VISTREL_ISQL, "-q",   "-b",        "-s",      std::to_string(dialect),
                                   "-user",      m_user, "-password", m_password};
+    if (!characterSet.empty()) {
+        argv.push_back("-ch");
+        argv.push_back(characterSet);
+    }
     if (!connection.empty()) {
         argv.push_back(connection);
     }
@@ -167,9 +172,9 @@ ProcessResult TestServer::isql(const std::string& connection, const std::string&
     return runProcess(argv, sql, {"LC_ALL=C.UTF-8"});
 }
 
-std::string TestServer::isqlChecked(const std::string& connection, const std::string& sql,
-                                    int dialect) const {
-    ProcessResult r = isql(connection, sql, dialect);
+std::string TestServer::isqlChecked(const std::string& connection, const std::string& sql, int dialect,
+                                    const std::string& characterSet) const {
+    ProcessResult r = isql(connection, sql, dialect, characterSet);
     // isql reports a failed statement on standard error even where its exit code stays 0.
     if (r.exitCode != 0 || r.err.find("Statement failed") != std::string::npos) {
         std::string shown = sql.size() > 2000 ? sql.substr(0, 2000) + "\n..." : sql;

@@ -52,11 +52,14 @@ public:
 
     // Runs isql-fb as SYSDBA with `sql` as its input, connected to `connection` (a connection
     // string; empty when the input creates or connects itself). isql stops at the first failing
-    // statement. `dialect` is the client SQL dialect. Returns isql's result as it is.
-    ProcessResult isql(const std::string& connection, const std::string& sql, int dialect = 3) const;
+    // statement. `dialect` is the client SQL dialect, `characterSet` the connection character set
+    // (empty: none). Returns isql's result as it is.
+    ProcessResult isql(const std::string& connection, const std::string& sql, int dialect = 3,
+                       const std::string& characterSet = {}) const;
 
     // As isql(), but throws IsqlError when isql reports a failure; returns its standard output.
-    std::string isqlChecked(const std::string& connection, const std::string& sql, int dialect = 3) const;
+    std::string isqlChecked(const std::string& connection, const std::string& sql, int dialect = 3,
+                            const std::string& characterSet = {}) const;
 
 private:
     TestServer();
