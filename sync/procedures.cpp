@@ -187,13 +187,13 @@ constexpr char kProceduresDependedOn[] = "5";
 
 // The source rows in walk order: newest first, except that a procedure goes after the procedures it
 // calls, so that one run creates a caller and the procedure it calls in either order of age.
-std::vector<ProcedureRow> procedureRows(SyncComponents& components, data::TIBDataSet& TABELAS) {
+std::vector<ProcedureRow> procedureRows(SyncComponents& components, data::TIBDataSet& procedures) {
     std::vector<ProcedureRow> rows;
     std::vector<std::string> names;
-    for (; !TABELAS.Eof(); TABELAS.Next()) {
-        rows.push_back({data::trim(TABELAS.FieldByName("RDB$PROCEDURE_NAME").AsString()),
-                        TABELAS.FieldByName("RDB$PROCEDURE_INPUTS").AsString(),
-                        TABELAS.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString()});
+    for (; !procedures.Eof(); procedures.Next()) {
+        rows.push_back({data::trim(procedures.FieldByName("RDB$PROCEDURE_NAME").AsString()),
+                        procedures.FieldByName("RDB$PROCEDURE_INPUTS").AsString(),
+                        procedures.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString()});
         names.push_back(rows.back().name);
     }
     const auto dependsOn =
@@ -206,61 +206,61 @@ std::vector<ProcedureRow> procedureRows(SyncComponents& components, data::TIBDat
 }
 
 void procedureStep(SyncComponents& components, ProcessView& view, const ProcedureRow& row,
-                   data::TIBDataSet& DESTINOTABELA, data::TIBDataSet& TABELAS2, data::TIBDataSet& TABELAS3,
-                   const std::string& targetCharacterSet) {
+                   data::TIBDataSet& targetProcedure, data::TIBDataSet& parameters,
+                   data::TIBDataSet& sourceText, const std::string& targetCharacterSet) {
     const std::string& name = row.name;
-    std::string campos2;
-    std::string campos3;
+    std::string inputDeclarations;  // campos2
+    std::string outputDeclarations; // campos3
     view.objectEvent(ObjectEvent::Walked, ObjectType::Procedure, name);
-    openWith(DESTINOTABELA, kProcedureProbeHead + literalName(name) + kLiteralTail);
+    openWith(targetProcedure, kProcedureProbeHead + literalName(name) + kLiteralTail);
 
-    const bool present = !DESTINOTABELA.Eof();
-    const bool sameCounts = row.inputs == DESTINOTABELA.FieldByName("RDB$PROCEDURE_INPUTS").AsString() &&
-                            row.outputs == DESTINOTABELA.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString();
+    const bool present = !targetProcedure.Eof();
+    const bool sameCounts = row.inputs == targetProcedure.FieldByName("RDB$PROCEDURE_INPUTS").AsString() &&
+                            row.outputs == targetProcedure.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString();
     if (present && sameCounts)
         return;
 
     view.objectEvent(ObjectEvent::Missing, ObjectType::Procedure, name);
     view.clearProcedureBuffer();
     view.appendProcessLog(kExecutingProcedure + name);
-    std::string campos;
+    std::string statement; // campos
 
-    openWith(TABELAS2, kParameterQueryHead + literalName(name) + kParameterQueryTail);
-    campos = campos + kCreateOrAlterProcedure + sqlIdentifier(name) + " ( ";
-    while (!TABELAS2.Eof()) {
-        const std::string tipocampo = parameterType(TABELAS2, targetCharacterSet);
+    openWith(parameters, kParameterQueryHead + literalName(name) + kParameterQueryTail);
+    statement = statement + kCreateOrAlterProcedure + sqlIdentifier(name) + " ( ";
+    while (!parameters.Eof()) {
+        const std::string type = parameterType(parameters, targetCharacterSet);
         const std::string parameterName =
-            sqlIdentifier(data::trim(TABELAS2.FieldByName("rdb$parameter_name").AsString()));
-        if (isZero(TABELAS2.FieldByName("RDB$PARAMETER_TYPE").AsVariant()))
-            campos2 += " " + parameterName + " " + tipocampo + ", ";
+            sqlIdentifier(data::trim(parameters.FieldByName("rdb$parameter_name").AsString()));
+        if (isZero(parameters.FieldByName("RDB$PARAMETER_TYPE").AsVariant()))
+            inputDeclarations += " " + parameterName + " " + type + ", ";
         else
-            campos3 += " " + parameterName + " " + tipocampo + ",  ";
-        TABELAS2.Next();
+            outputDeclarations += " " + parameterName + " " + type + ",  ";
+        parameters.Next();
     }
-    campos = campos + " " + dropLastTwo(campos2);
+    statement = statement + " " + dropLastTwo(inputDeclarations);
     // A procedure without output parameters has no RETURNS clause: the server refuses an empty one.
-    if (campos3.empty())
-        campos = campos + " ) AS ";
+    if (outputDeclarations.empty())
+        statement = statement + " ) AS ";
     else
-        campos = campos + " ) RETURNS ( " + dropLastTwo(data::trim(campos3)) + " ) AS ";
+        statement = statement + " ) RETURNS ( " + dropLastTwo(data::trim(outputDeclarations)) + " ) AS ";
 
-    openWith(TABELAS3, kSourceQueryHead + literalName(name) + kLiteralTail);
-    const std::string source = TABELAS3.FieldByName("CONTEUDO").AsString();
+    openWith(sourceText, kSourceQueryHead + literalName(name) + kLiteralTail);
+    const std::string source = sourceText.FieldByName("CONTEUDO").AsString();
 
-    view.appendProcedureBuffer(campos + "  " + source + " ");
+    view.appendProcedureBuffer(statement + "  " + source + " ");
     view.appendProcedureBuffer(kStatementEnd);
     view.appendProcessLog(view.procedureBufferText());
     view.objectEvent(ObjectEvent::Written, ObjectType::Procedure, name);
 
-    data::TTransactionDesc Trans;
-    Trans.TransactionID = 1;
-    Trans.IsolationLevel = data::xilREADCOMMITTED;
+    data::TTransactionDesc transaction; // Trans
+    transaction.TransactionID = 1;
+    transaction.IsolationLevel = data::xilREADCOMMITTED;
     if (view.directExecution()) {
         try {
             data::TSQLConnection& connection = components.SQLConnection();
-            connection.StartTransaction(Trans);
+            connection.StartTransaction(transaction);
             connection.ExecuteDirect(" " + view.procedureBufferText() + "   ");
-            connection.Commit(Trans);
+            connection.Commit(transaction);
             view.objectEvent(ObjectEvent::Created, ObjectType::Procedure, name);
         } catch (const std::exception& error) {
             writeFailure(view, Pane::ErrorLog, kProcedureFailed + name, error);
@@ -277,18 +277,18 @@ void runProcedureProcess(SyncComponents& components, ProcessView& view) {
     runGuards(components, view);
     components.beginRun();
 
-    data::TIBDataSet& TABELAS = components.newSourceCursor();
-    data::TIBDataSet& TABELAS2 = components.newSourceCursor();
-    data::TIBDataSet& TABELAS3 = components.newSourceCursor();
-    data::TIBDataSet& DESTINOTABELA = components.newTargetCursor();
-    openWith(TABELAS, kProcedureEnumeration);
+    data::TIBDataSet& procedures = components.newSourceCursor();      // TABELAS
+    data::TIBDataSet& parameters = components.newSourceCursor();      // TABELAS2
+    data::TIBDataSet& sourceText = components.newSourceCursor();      // TABELAS3
+    data::TIBDataSet& targetProcedure = components.newTargetCursor(); // DESTINOTABELA
+    openWith(procedures, kProcedureEnumeration);
 
     const std::string targetCharacterSet = sync::targetCharacterSet(components);
 
     view.appendProcessLog("");
-    for (const ProcedureRow& row : procedureRows(components, TABELAS)) {
+    for (const ProcedureRow& row : procedureRows(components, procedures)) {
         stopIfRequested(view);
-        procedureStep(components, view, row, DESTINOTABELA, TABELAS2, TABELAS3, targetCharacterSet);
+        procedureStep(components, view, row, targetProcedure, parameters, sourceText, targetCharacterSet);
     }
     view.showMessage(kProcedureComparisonFinished);
 }

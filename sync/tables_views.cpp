@@ -87,7 +87,6 @@ const char* const kPosition = " POSITION ";
 const char* const kSizeWarning = "TAMANHO DO CAMPO DIFERENTE ";
 const char* const kSizeWarningTable = " NA TABELA ";
 const char* const kTableError = "Erro na tabela: ";
-const char* const kFlagSet = "S";
 
 // Texts of the view phase.
 const char* const kViewPhaseStart = "Iniciando Comparação de Views";
@@ -132,7 +131,7 @@ class TablePhase {
 public:
     TablePhase(SyncComponents& components, ProcessView& view);
 
-    void run(data::TIBDataSet& META);
+    void run(data::TIBDataSet& relations);
 
 private:
     void relation(const std::string& name);
@@ -157,9 +156,12 @@ private:
     bool m_sourceHasIdentity = false;
     // The attribute rows of the current table, by column name as read.
     std::map<std::string, ColumnDeclaration> m_attributes;
-    std::string COMMIT;
-    std::string WTABELA;
-    std::string CRIATABELA;
+    // The target changed since its last reconnect (COMMIT).
+    bool m_targetChanged = false;
+    // A placeholder table was just made: its indexes follow its first column (WTABELA).
+    bool m_tableCreated = false;
+    // The index text extracted for the table just made (m_indexText).
+    std::string m_indexText;
     // The placeholder table (name as read) whose INTY waits for the first added column.
     std::string m_pendingDrop;
     // 1-based rank of the current column in the source's column order.
@@ -170,18 +172,18 @@ TablePhase::TablePhase(SyncComponents& components, ProcessView& view)
     : m_components(components), m_view(view), m_targetCharacterSet(targetCharacterSet(components)),
       m_sourceHasIdentity(components.IBDatabase1().odsMajorVersion() >= kFirstOdsWithIdentity) {}
 
-void TablePhase::run(data::TIBDataSet& META) {
+void TablePhase::run(data::TIBDataSet& relations) {
     int count = 0;
-    while (!META.Eof()) {
+    while (!relations.Eof()) {
         ++count;
-        META.Next();
+        relations.Next();
     }
     m_view.setProgressMax(count);
-    META.First();
+    relations.First();
     int processed = 0;
-    while (!META.Eof()) {
+    while (!relations.Eof()) {
         stopIfRequested(m_view);
-        const std::string name = META.FieldByName(kMetaNameField).AsString();
+        const std::string name = relations.FieldByName(kMetaNameField).AsString();
         try {
             relation(name);
         } catch (const std::exception& error) {
@@ -190,33 +192,33 @@ void TablePhase::run(data::TIBDataSet& META) {
         }
         ++processed;
         m_view.setProgressPosition(processed);
-        META.Next();
+        relations.Next();
     }
 }
 
 void TablePhase::relation(const std::string& name) {
-    COMMIT.clear();
+    m_targetChanged = false;
     m_pendingDrop.clear();
     m_rank = 0;
     const std::string trimmed = data::trim(name);
 
-    auto DESTINOTABELA = privateCursor(m_components.IBDatabase2());
-    setStatement(*DESTINOTABELA, kTableProbe);
-    DESTINOTABELA->ParamByName("TABELA").setAsString(trimmed);
-    DESTINOTABELA->Open();
+    auto targetTable = privateCursor(m_components.IBDatabase2());
+    setStatement(*targetTable, kTableProbe);
+    targetTable->ParamByName("TABELA").setAsString(trimmed);
+    targetTable->Open();
 
-    auto VIEW_X = privateCursor(m_components.IBDatabase1());
-    setStatement(*VIEW_X, kViewTest);
-    VIEW_X->ParamByName("TABELAW").setAsString(trimmed);
-    VIEW_X->Open();
+    auto sourceView = privateCursor(m_components.IBDatabase1());
+    setStatement(*sourceView, kViewTest);
+    sourceView->ParamByName("TABELAW").setAsString(trimmed);
+    sourceView->Open();
 
-    if (VIEW_X->Eof()) {
+    if (sourceView->Eof()) {
         m_view.objectEvent(ObjectEvent::Walked, ObjectType::Table, trimmed);
-        const bool tableMissing = DESTINOTABELA->Eof();
+        const bool tableMissing = targetTable->Eof();
         if (tableMissing) {
             placeholderTable(name);
-            DESTINOTABELA->Close();
-            WTABELA = kFlagSet;
+            targetTable->Close();
+            m_tableCreated = true;
         }
         data::TIBDataSet& origem = m_components.ORIGEM();
         m_view.setDataSource2(&origem);
@@ -244,14 +246,14 @@ void TablePhase::relation(const std::string& name) {
 
 void TablePhase::placeholderTable(const std::string& name) {
     m_view.objectEvent(ObjectEvent::Missing, ObjectType::Table, data::trim(name));
-    m_view.appendProcessLog(CRIATABELA);
+    m_view.appendProcessLog(m_indexText);
     const std::string create = kCreateTable + tableInStatement(name) + kPlaceholderColumn;
     m_view.appendProcessLog(create);
     m_view.objectEvent(ObjectEvent::Written, ObjectType::Table, data::trim(name));
     campos2(create + " ");
-    COMMIT = kFlagSet;
-    CRIATABELA.clear();
-    WTABELA.clear();
+    m_targetChanged = true;
+    m_indexText.clear();
+    m_tableCreated = false;
     m_components.targetReconnect();
     // INTY goes once the first source column has been added, so the table is never left without
     // a column.
@@ -320,7 +322,7 @@ void TablePhase::protectedColumnStep(const SourceColumn& column) {
         writeFailure(m_view, Pane::ErrorLog, kTableError + column.tableAsRead, error);
         failed = true;
     }
-    if (COMMIT == kFlagSet && m_view.criarauto()) {
+    if (m_targetChanged && m_view.criarauto()) {
         try {
             m_components.targetReconnect();
         } catch (const std::exception& error) {
@@ -335,7 +337,7 @@ void TablePhase::protectedColumnStep(const SourceColumn& column) {
         m_view.objectEvent(ObjectEvent::Failed, ObjectType::Column, qualified);
     else if (written && m_view.criarauto())
         m_view.objectEvent(ObjectEvent::Created, ObjectType::Column, qualified);
-    if (WTABELA == kFlagSet) {
+    if (m_tableCreated) {
         try {
             indexStep(data::trim(column.tableAsRead));
         } catch (const std::exception& error) {
@@ -368,16 +370,16 @@ bool TablePhase::columnStep(const SourceColumn& column) {
     const std::string qualified = data::trim(column.tableAsRead) + "." + data::trim(column.nameAsRead);
     m_view.objectEvent(ObjectEvent::Walked, ObjectType::Column, qualified);
 
-    auto DESTINO = privateCursor(m_components.IBDatabase2());
-    setStatement(*DESTINO, kColumnProbe);
-    DESTINO->ParamByName("TABELA").setAsString(column.tableAsRead);
-    DESTINO->ParamByName("CAMPO").setAsString(column.nameAsRead);
-    DESTINO->Open();
+    auto targetColumn = privateCursor(m_components.IBDatabase2());
+    setStatement(*targetColumn, kColumnProbe);
+    targetColumn->ParamByName("TABELA").setAsString(column.tableAsRead);
+    targetColumn->ParamByName("CAMPO").setAsString(column.nameAsRead);
+    targetColumn->Open();
 
-    if (declaredLengthDiffers(column, *DESTINO))
+    if (declaredLengthDiffers(column, *targetColumn))
         m_view.appendProcessLog(kSizeWarning + column.nameAsRead + kSizeWarningTable + column.tableAsRead);
 
-    const bool columnMissing = DESTINO->Eof();
+    const bool columnMissing = targetColumn->Eof();
     if (columnMissing) {
         m_view.objectEvent(ObjectEvent::Missing, ObjectType::Column, qualified);
         ColumnDeclaration declaration = column.declaration;
@@ -387,7 +389,7 @@ bool TablePhase::columnStep(const SourceColumn& column) {
                                 columnDefinition(declaration, m_targetCharacterSet) + "; ";
         m_view.appendProcessLog(add);
         campos2(add);
-        COMMIT = kFlagSet;
+        m_targetChanged = true;
         if (!m_pendingDrop.empty())
             dropPlaceholderColumn();
         const std::string position =
@@ -400,15 +402,15 @@ bool TablePhase::columnStep(const SourceColumn& column) {
 }
 
 void TablePhase::indexStep(const std::string& table) {
-    WTABELA.clear();
+    m_tableCreated = false;
     extract::TIBExtract& extractor = m_components.IBExtract1();
     extractor.ExtractObject(extract::eoIndexes, table, extract::TExtractTypes{});
-    CRIATABELA = extractor.Items().Text();
-    if (CRIATABELA.empty())
+    m_indexText = extractor.Items().Text();
+    if (m_indexText.empty())
         return;
-    m_view.appendProcessLog(CRIATABELA);
+    m_view.appendProcessLog(m_indexText);
     // The text may hold an index and the statement that makes it inactive: each runs on its own.
-    for (const std::string& statement : indexStatements(CRIATABELA))
+    for (const std::string& statement : indexStatements(m_indexText))
         campos2(statement);
 }
 
@@ -425,12 +427,12 @@ constexpr char kRelationsDependedOn[] = "0, 1";
 
 // The views go through the per-object driver in the order of the relation list, except that a view
 // goes after the views it selects from, so that one run creates them all.
-void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& META) {
+void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& relations) {
     view.appendProcessLog(kViewPhaseStart);
     std::vector<ObjectRow> rows;
     std::vector<std::string> names;
-    for (META.First(); !META.Eof(); META.Next()) {
-        rows.push_back({.name = META.FieldByName(kMetaNameField).AsString(), .relation = {}});
+    for (relations.First(); !relations.Eof(); relations.Next()) {
+        rows.push_back({.name = relations.FieldByName(kMetaNameField).AsString(), .relation = {}});
         names.push_back(rows.back().name);
     }
     const auto dependsOn = sourceDependencies(components.IBDatabase1(), kViewDependent, kRelationsDependedOn);
@@ -446,16 +448,16 @@ void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& 
 void runTableViewProcess(SyncComponents& components, ProcessView& view) {
     runGuards(components, view);
     components.beginRun();
-    data::TIBDataSet& META = components.newSourceCursor();
-    view.setDataSource1(&META);
-    META.SelectSQL().Clear();
-    META.SelectSQL().Add(kMetaLine1);
-    META.SelectSQL().Add(kMetaLine2);
-    META.Open();
+    data::TIBDataSet& relations = components.newSourceCursor(); // META
+    view.setDataSource1(&relations);
+    relations.SelectSQL().Clear();
+    relations.SelectSQL().Add(kMetaLine1);
+    relations.SelectSQL().Add(kMetaLine2);
+    relations.Open();
     // DDL goes to the target as written: a colon in it is no parameter.
     components.CAMPOS2().ParamCheck = false;
-    TablePhase(components, view).run(META);
-    viewPhase(components, view, META);
+    TablePhase(components, view).run(relations);
+    viewPhase(components, view, relations);
 }
 
 void setupORIGEM(data::TIBDataSet& origem) {
