@@ -6,6 +6,7 @@
 #include "data/errors.h"
 #include "data/ibdatabase.h"
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 #include <utility>
@@ -18,6 +19,8 @@ using detail::FbApi;
 using detail::Statement;
 using detail::Transaction;
 
+// The dialect statements are prepared in: 3, or the database's own when it is lower (a dialect-1
+// database refuses every DDL statement prepared in dialect 3).
 constexpr unsigned short kDialect = 3;
 
 // The parameter lines the connection is stored with. The first two only located a driver library
@@ -166,6 +169,28 @@ struct TSQLConnection::Impl {
         detail::throwConnectionLost(error, databaseName);
     }
 
+    // The SQL dialect of the attached database (1 when the server does not tell it). A failed
+    // request closes the attachment before its error is raised.
+    unsigned short databaseDialect() {
+        const FbApi& api = attachment.client();
+        const char items[] = {static_cast<char>(isc_info_db_sql_dialect), static_cast<char>(isc_info_end)};
+        char answer[32] = {};
+        ISC_STATUS_ARRAY status;
+        if (api.database_info(status, attachment.ptr(), sizeof items, items, sizeof answer, answer) != 0) {
+            const auto error = detail::interpretStatus(status);
+            if (detail::connectionLost(status))
+                lose(error);
+            close();
+            detail::throwStatusError(error);
+        }
+        if (answer[0] != isc_info_db_sql_dialect)
+            return 1;
+        const auto length = static_cast<short>(api.vax_integer(answer + 1, 2));
+        if (length <= 0 || length > static_cast<short>(sizeof answer) - 3)
+            return 1;
+        return static_cast<unsigned short>(api.vax_integer(answer + 3, length));
+    }
+
     Transaction begin(TTransIsolationLevel level) {
         const FbApi& api = attachment.client();
         const std::string tpb = transactionParameters(level);
@@ -183,6 +208,8 @@ struct TSQLConnection::Impl {
     std::string databaseName;
     // Set when a call found the attachment lost or shut down; cleared when a connect begins.
     bool lost = false;
+    // The dialect statements are prepared in on this attachment.
+    unsigned short dialect = kDialect;
     // Started transactions, newest last.
     std::vector<Entry> stack;
     // Transactions that a Commit took off the stack without ending them.
@@ -257,6 +284,7 @@ void TSQLConnection::connect() {
         throw;
     }
     m_impl->attachment = std::move(attachment);
+    m_impl->dialect = std::min(kDialect, m_impl->databaseDialect());
 }
 
 bool TSQLConnection::connectionLost() const noexcept {
@@ -327,7 +355,7 @@ int TSQLConnection::ExecuteDirect(const std::string& sql) {
     check(api.dsql_allocate_statement(status, impl.attachment.ptr(), st.ptr()));
     // The length argument is 16 bits wide; a longer text goes zero-terminated rather than cut.
     const auto length = sql.size() <= USHRT_MAX ? static_cast<unsigned short>(sql.size()) : 0;
-    check(api.dsql_prepare(status, tr, st.ptr(), length, sql.c_str(), kDialect, nullptr));
+    check(api.dsql_prepare(status, tr, st.ptr(), length, sql.c_str(), impl.dialect, nullptr));
     check(api.dsql_execute(status, tr, st.ptr(), 1, nullptr));
     const char items[] = {isc_info_sql_records, isc_info_end};
     char answer[128] = {};

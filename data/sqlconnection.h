@@ -1,7 +1,8 @@
 #pragma once
 // The direct-execution connection: a connection of its own to the target, used to execute whole
 // statement texts in explicitly started and committed transactions. It reaches the Firebird client
-// library directly: one attachment, SQL dialect 3, no connection character set.
+// library directly: one attachment, SQL dialect 3 (the database's own when it is lower), the
+// connection character set UTF8.
 #include "data/inertsettings.h"
 #include "data/strings.h"
 

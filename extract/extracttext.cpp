@@ -541,6 +541,14 @@ std::string sqlIdentifier(const std::string& name) {
     return isOrdinaryName(name) ? name : quoteIdentifier(3, name);
 }
 
+std::string sqlIdentifier(int dialect, const std::string& name) {
+    if (dialect != 1)
+        return sqlIdentifier(name);
+    if (!isOrdinaryName(name))
+        throw EDialectName(name);
+    return name;
+}
+
 std::string quoteString(const std::string& value) {
     std::string out;
     out.reserve(value.size() + 2);

@@ -20,6 +20,22 @@ public:
     explicit EExtractError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// The reason given for an object whose statement needs a name that a dialect-1 database cannot
+// hold: that dialect has no quoted names and reads every name upper-cased.
+inline constexpr char kDialectOneNameRefused[] = "Nome que o dialeto 1 não aceita: ";
+
+// A name that the dialect of the database a statement is written for cannot hold. what() is
+// kDialectOneNameRefused followed by the name.
+class EDialectName : public EExtractError {
+public:
+    explicit EDialectName(const std::string& name)
+        : EExtractError(kDialectOneNameRefused + name), m_name(name) {}
+    const std::string& name() const noexcept { return m_name; }
+
+private:
+    std::string m_name;
+};
+
 // Fixed comment and closing texts that the listings write around an object's DDL; the processes
 // remove them again by these same texts.
 inline constexpr char kDomainHeaderText[] = "/* Domain definitions */";
@@ -56,6 +72,10 @@ bool isOrdinaryName(const std::string& name);
 // quotes with inner double quotes doubled, so that the object keeps its exact name. Every name
 // read from a database and written into a statement goes through this rule.
 std::string sqlIdentifier(const std::string& name);
+// The name as a statement for a database of the given SQL dialect carries it. Dialect 1 has no
+// quoted names: an ordinary name goes as it is, any other raises EDialectName (upper-casing it
+// would name another object). Dialect 3: sqlIdentifier(name).
+std::string sqlIdentifier(int dialect, const std::string& name);
 
 // The value in single quotes with every inner single quote doubled (a string literal).
 std::string quoteString(const std::string& value);

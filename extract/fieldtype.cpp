@@ -231,18 +231,18 @@ std::string characterSetClause(std::string_view characterSet, bool isDefaultSet)
     return " CHARACTER SET " + std::string(characterSet);
 }
 
-std::string collateClause(std::string_view collation) {
+std::string collateClause(std::string_view collation, int dialect) {
     if (collation.empty())
         return {};
     // A user collation may carry any name: written by the shared quoting rule.
-    return " COLLATE " + sqlIdentifier(std::string(collation));
+    return " COLLATE " + sqlIdentifier(dialect, std::string(collation));
 }
 
-std::string collationClauses(const CollationNames& names, bool collateOnly, bool isDefaultSet) {
+std::string collationClauses(const CollationNames& names, bool collateOnly, bool isDefaultSet, int dialect) {
     if (names.collation != names.defaultCollation) {
         if (collateOnly || isDefaultSet)
-            return collateClause(names.collation);
-        return characterSetClause(names.characterSet, false) + collateClause(names.collation);
+            return collateClause(names.collation, dialect);
+        return characterSetClause(names.characterSet, false) + collateClause(names.collation, dialect);
     }
     return collateOnly ? std::string() : characterSetClause(names.characterSet, false);
 }

@@ -146,8 +146,9 @@ std::string columnTypeText(const ColumnTypeSource& source);
 // The character-set rules. " CHARACTER SET " and the set's name, or nothing when the name is empty
 // or the set is the one the database takes by default.
 std::string characterSetClause(std::string_view characterSet, bool isDefaultSet);
-// " COLLATE " and the collation's name, or nothing when the name is empty.
-std::string collateClause(std::string_view collation);
+// " COLLATE " and the collation's name, or nothing when the name is empty. The name is written for
+// a database of the given SQL dialect (sqlIdentifier).
+std::string collateClause(std::string_view collation, int dialect = 3);
 
 // The names that the extractor's collation lookup gives for a character set and a collation in it.
 struct CollationNames {
@@ -159,6 +160,7 @@ struct CollationNames {
 // default, " COLLATE " and its name, preceded by the character set clause unless collateOnly or
 // the set is the database's default; for the default collation the character set clause alone
 // (even for the database's default set), or nothing when collateOnly.
-std::string collationClauses(const CollationNames& names, bool collateOnly, bool isDefaultSet);
+std::string collationClauses(const CollationNames& names, bool collateOnly, bool isDefaultSet,
+                             int dialect = 3);
 
 } // namespace vistrel::extract

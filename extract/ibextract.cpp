@@ -412,7 +412,7 @@ std::string TIBExtract::GetCharacterSets(int16_t CharSetId, int16_t Collation, b
         const std::string defaultCollation =
             data::trim(query->FieldByName("RDB$DEFAULT_COLLATE_NAME").AsString());
         return collationClauses({charSetName, collationName, defaultCollation}, CollateOnly,
-                                CharSetId == m_defaultCharSet);
+                                CharSetId == m_defaultCharSet, TargetDialect == 1 ? 1 : 3);
     }
     if (CharSetId != 0) {
         const auto query = createQuery(kCharacterSetSQL);

@@ -94,6 +94,10 @@ public:
     bool ConnectAsOwner = false;
     // 0: quote by the session's dialect; 1 or 3 replaces it.
     int OverrideSQLDialect = 0;
+    // The SQL dialect of the database the text is written for. 1: every name is written as
+    // dialect 1 reads it, unquoted, and a name that dialect 1 cannot hold raises EDialectName
+    // (sqlIdentifier(1, name)); 0: names are quoted by GetDialect().
+    int TargetDialect = 0;
 
     // Refreshed at the start of every extraction.
     int FDefaultCharSet() const noexcept { return m_defaultCharSet; } // -1 when the database has none
@@ -152,7 +156,9 @@ private:
     void transactionDestroyed() override { m_transaction = nullptr; }
 
     std::unique_ptr<data::TIBSQL> createQuery(const char* sql) const;
-    std::string quote(const std::string& name) const { return QuoteIdentifier(GetDialect(), name); }
+    std::string quote(const std::string& name) const {
+        return TargetDialect == 1 ? sqlIdentifier(1, name) : QuoteIdentifier(GetDialect(), name);
+    }
 
     data::TIBDatabase* m_database = nullptr;
     data::TIBTransaction* m_transaction = nullptr;

@@ -73,7 +73,7 @@ std::string arrayBounds(const std::string& dimensions) {
     return bounds + "]";
 }
 
-std::string columnDefinition(const ColumnDeclaration& c, const std::string& targetCharacterSet) {
+std::string columnDefinition(const ColumnDeclaration& c, const std::string& targetCharacterSet, int dialect) {
     const std::string domain = data::trim(c.domain);
     const std::string characterSet = data::trim(c.characterSet);
     const std::string setClause =
@@ -84,7 +84,7 @@ std::string columnDefinition(const ColumnDeclaration& c, const std::string& targ
     if (!computed.empty())
         return data::trim(c.baseType) + setClause + kComputedBy + computed;
     if (!domain.empty()) {
-        text = sqlIdentifier(domain);
+        text = sqlIdentifier(dialect, domain);
     } else {
         text = data::trim(c.baseType);
         const std::string bounds = arrayBounds(c.dimensions);
@@ -101,7 +101,7 @@ std::string columnDefinition(const ColumnDeclaration& c, const std::string& targ
     text += tail(" ", c.defaultSource);
     if (c.notNull)
         text += kNotNull;
-    text += extract::collateClause(data::trim(c.collation));
+    text += extract::collateClause(data::trim(c.collation), dialect);
     return text;
 }
 

@@ -101,12 +101,12 @@ std::vector<std::string> orderedColumns(const std::string& list) {
     return columns;
 }
 
-std::string columnList(const std::vector<std::string>& columns) {
+std::string columnList(const std::vector<std::string>& columns, int dialect) {
     std::string out;
     for (const std::string& column : columns) {
         if (!out.empty())
             out += ", ";
-        out += sqlIdentifier(column);
+        out += sqlIdentifier(dialect, column);
     }
     return out;
 }
@@ -171,32 +171,32 @@ const char* constraintTypeText(ConstraintType type) {
     return "CHECK";
 }
 
-std::string constraintDdl(const ConstraintDefinition& c) {
-    std::string ddl = "ALTER TABLE " + sqlIdentifier(c.table) + " ADD ";
+std::string constraintDdl(const ConstraintDefinition& c, int dialect) {
+    std::string ddl = "ALTER TABLE " + sqlIdentifier(dialect, c.table) + " ADD ";
     if (!isServerConstraintName(c.name))
-        ddl += "CONSTRAINT " + sqlIdentifier(c.name) + " ";
+        ddl += "CONSTRAINT " + sqlIdentifier(dialect, c.name) + " ";
     if (c.type == ConstraintType::Check)
         return ddl + c.checkSource + ";";
-    ddl += std::string(constraintTypeText(c.type)) + " (" + columnList(c.columns) + ")";
+    ddl += std::string(constraintTypeText(c.type)) + " (" + columnList(c.columns, dialect) + ")";
     if (c.type == ConstraintType::ForeignKey) {
-        ddl +=
-            " REFERENCES " + sqlIdentifier(c.referencedTable) + " (" + columnList(c.referencedColumns) + ")";
+        ddl += " REFERENCES " + sqlIdentifier(dialect, c.referencedTable) + " (" +
+               columnList(c.referencedColumns, dialect) + ")";
         ddl += actionClause("UPDATE", c.updateRule);
         ddl += actionClause("DELETE", c.deleteRule);
     }
     const bool ownIndexName = !c.indexName.empty() && !isServerIndexName(c.indexName);
     if (ownIndexName && (c.indexName != c.name || c.descendingIndex))
         ddl += std::string(" USING ") + (c.descendingIndex ? "DESCENDING " : "") + "INDEX " +
-               sqlIdentifier(c.indexName);
+               sqlIdentifier(dialect, c.indexName);
     return ddl + ";";
 }
 
-std::string checkViolationQuery(const ConstraintDefinition& c) {
+std::string checkViolationQuery(const ConstraintDefinition& c, int dialect) {
     static const std::string kCheck = "CHECK";
     std::string condition = data::trimLeft(c.checkSource);
     if (data::equalsIgnoreCase(condition.substr(0, kCheck.size()), kCheck))
         condition = condition.substr(kCheck.size());
-    return "SELECT FIRST 1 1 FROM " + sqlIdentifier(c.table) + " WHERE NOT " + condition;
+    return "SELECT FIRST 1 1 FROM " + sqlIdentifier(dialect, c.table) + " WHERE NOT " + condition;
 }
 
 bool sameRule(const ConstraintDefinition& a, const ConstraintDefinition& b) {
@@ -233,15 +233,16 @@ bool targetHoldsConstraint(data::TIBDataSet& probe, const ObjectRow& row) {
     return constraintOnTarget(constraintFromRow(*row.cursor), probe);
 }
 
-std::string constraintStatement(SyncComponents& /*components*/, const ObjectRow& row) {
-    return constraintDdl(constraintFromRow(*row.cursor));
+std::string constraintStatement(SyncComponents& components, const ObjectRow& row) {
+    return constraintDdl(constraintFromRow(*row.cursor), targetDialect(components));
 }
 
 void refuseBrokenCheck(SyncComponents& components, const ObjectRow& row) {
     const ConstraintDefinition check = constraintFromRow(*row.cursor);
     if (check.type != ConstraintType::Check)
         return;
-    data::TIBDataSet& rows = newStatementCursor(components, checkViolationQuery(check));
+    data::TIBDataSet& rows =
+        newStatementCursor(components, checkViolationQuery(check, targetDialect(components)));
     rows.Open();
     const bool broken = !rows.Eof();
     rows.Close();

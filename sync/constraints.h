@@ -61,13 +61,13 @@ const char* constraintTypeText(ConstraintType type);
 // is not server-made and differs from the constraint's (or the index is descending), so that the
 // target's index gets the source's name. An action is written unless it is RESTRICT, the default
 // (NO ACTION is written, so that the catalogue reads the same on both sides). Every name goes
-// through the shared quoting rule.
-std::string constraintDdl(const ConstraintDefinition& constraint);
+// through the shared quoting rule, for a target of the given SQL dialect.
+std::string constraintDdl(const ConstraintDefinition& constraint, int dialect = 3);
 
 // A query that returns a row of the table when one breaks the check: the server checks only the
 // rows written after a check is added, not those the table holds, so the process asks first. A row
 // breaks a check when its condition is false (unknown passes, as it does for the server).
-std::string checkViolationQuery(const ConstraintDefinition& check);
+std::string checkViolationQuery(const ConstraintDefinition& check, int dialect = 3);
 
 // Whether two constraints stand for the same rule, whatever their names: the same type on the same
 // table and the same columns in the same order; a foreign key also the same referenced table and

@@ -32,12 +32,15 @@ std::string withoutPadding(const std::string& name) {
     return end == std::string::npos ? std::string() : name.substr(0, end + 1);
 }
 
-// The name as CREATE GENERATOR carries it: as read when the server takes it unquoted (or when the
-// target's dialect has no quoted identifiers), otherwise quoted so that the target gets the same
-// name (lower case, blanks and other characters kept).
+// The name as CREATE GENERATOR carries it: as read when the server takes it unquoted, otherwise
+// quoted so that the target gets the same name (lower case, blanks and other characters kept). A
+// dialect-1 target has no quoted names: a name that needs quotes is refused there
+// (extract::EDialectName).
 std::string generatorNameInStatement(const std::string& name, int dialect) {
     const std::string bare = withoutPadding(name);
-    if (dialect < 3 || isOrdinaryName(bare))
+    if (dialect < 3)
+        return sqlIdentifier(1, bare) + name.substr(bare.size());
+    if (isOrdinaryName(bare))
         return name;
     return extract::TIBExtract::QuoteIdentifier(3, bare);
 }
@@ -63,7 +66,7 @@ std::string generatorStartClauses(data::TIBDataSet& row) {
 }
 
 std::string generatorDdl(SyncComponents& components, const ObjectRow& row) {
-    return kCreateGenerator + generatorNameInStatement(row.name, components.IBDatabase2().SQLDialect()) +
+    return kCreateGenerator + generatorNameInStatement(row.name, targetDialect(components)) +
            (row.cursor ? generatorStartClauses(*row.cursor) : std::string()) + " ";
 }
 
@@ -117,6 +120,9 @@ const ObjectKind kGeneratorKind{
     .buildDdl = generatorDdl,
     .logDdl = false,
     .executor = Executor::Campos2,
+    .dialectFailure = {.pane = Pane::ErrorLog,
+                       .line = "Não foi possivel criar o generator: ",
+                       .namesObject = true},
     .commitAtEnd = true,
     .completion = kProcessConcluded,
 };
@@ -136,6 +142,9 @@ const ObjectKind kExceptionKind{
     .padStatement = true,
     // The reconnect commits what was executed; a refused commit leaves as an error and ends the run.
     .reconnect = Reconnect::UnlessRapido,
+    .dialectFailure = {.pane = Pane::ErrorLog,
+                       .line = "Não foi possivel criar a exception: ",
+                       .namesObject = true},
     .completion = kProcessConcluded,
 };
 
@@ -158,6 +167,9 @@ const ObjectKind kDomainKind{
     // Released right after its execution, unlike the run's other cursors.
     .executor = Executor::ReleasedStatementCursor,
     .reconnect = Reconnect::WhenCriarauto,
+    .dialectFailure = {.pane = Pane::ErrorLog,
+                       .line = "Não foi possivel criar o domain: ",
+                       .namesObject = true},
     .completion = kProcessConcluded,
 };
 

@@ -132,21 +132,30 @@ private:
     void step(const ObjectRow& row) {
         const std::string lineName = nameIn(m_kind.lineName, row.name);
         m_view.objectEvent(ObjectEvent::Missing, m_kind.type, lineName);
-        const ObjectFailure& failure = m_kind.failure;
-        if (failure.line) {
+        if (m_kind.failure.line) {
             try {
                 objectStep(row, lineName);
             } catch (const std::exception& error) {
-                const std::string line =
-                    failure.namesObject ? failure.line + lineName : std::string(failure.line);
-                writeFailure(m_view, failure.pane, line, error);
-                m_view.objectEvent(ObjectEvent::Failed, m_kind.type, lineName);
+                reportFailure(m_kind.failure, lineName, error);
+            }
+        } else if (m_kind.dialectFailure.line) {
+            try {
+                objectStep(row, lineName);
+            } catch (const extract::EDialectName& error) {
+                reportFailure(m_kind.dialectFailure, lineName, error);
             }
         } else {
             objectStep(row, lineName);
         }
         if (m_kind.closingBanner)
             m_view.appendProcessLog(kClosingBanner);
+    }
+
+    void reportFailure(const ObjectFailure& failure, const std::string& lineName,
+                       const std::exception& error) {
+        const std::string line = failure.namesObject ? failure.line + lineName : std::string(failure.line);
+        writeFailure(m_view, failure.pane, line, error);
+        m_view.objectEvent(ObjectEvent::Failed, m_kind.type, lineName);
     }
 
     void objectStep(const ObjectRow& row, const std::string& lineName) {
@@ -175,7 +184,7 @@ private:
 
     std::string extractedDdl(const ObjectRow& row) {
         const std::string name = nameIn(m_kind.extractName, row.name);
-        extract::TIBExtract& extractor = m_components.IBExtract1();
+        extract::TIBExtract& extractor = targetExtractor(m_components);
         extractor.ExtractObject(m_kind.extractType, name, extract::TExtractTypes{});
         std::string ddl = extractor.Items().Text();
         for (const Rewrite& rewrite : m_kind.rewrites) {

@@ -138,6 +138,9 @@ struct ObjectKind {
     // A step with a failure line is protected: what fails in it (DDL, execution, the reconnect's
     // commit) writes the line, and the walk goes on. A step without one ends the run.
     ObjectFailure failure = {};
+    // For a kind without a failure line: the line written when the object's statement needs a name
+    // that the target's dialect cannot hold (extract::EDialectName); the walk then goes on.
+    ObjectFailure dialectFailure = {};
 
     bool pumpEvents = false;          // one pass of the event loop after every row
     bool commitAtEnd = false;         // the target's open transaction is committed after the walk

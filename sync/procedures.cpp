@@ -134,29 +134,31 @@ extract::FieldTypeValues parameterField(data::TIBDataSet& parameters) {
 
 // What a parameter declared by reference names: "TYPE OF COLUMN table.column", "TYPE OF domain" or
 // the domain; empty for a parameter declared with a type of its own.
-std::string declaredReference(data::TIBDataSet& parameters) {
+std::string declaredReference(data::TIBDataSet& parameters, int dialect) {
     const std::string relation = data::trim(parameters.FieldByName("TYPE_RELATION").AsString());
     if (!relation.empty())
-        return "TYPE OF COLUMN " + sqlIdentifier(relation) + "." +
-               sqlIdentifier(data::trim(parameters.FieldByName("TYPE_FIELD").AsString()));
+        return "TYPE OF COLUMN " + sqlIdentifier(dialect, relation) + "." +
+               sqlIdentifier(dialect, data::trim(parameters.FieldByName("TYPE_FIELD").AsString()));
     const std::string source = data::trim(parameters.FieldByName("PARAMETER_SOURCE").AsString());
     if (source.empty() || source.rfind("RDB$", 0) == 0)
         return {};
     const bool typeOf = data::trim(parameters.FieldByName("PARAMETER_MECHANISM").AsString()) == "1";
-    return (typeOf ? "TYPE OF " : "") + sqlIdentifier(source);
+    return (typeOf ? "TYPE OF " : "") + sqlIdentifier(dialect, source);
 }
 
 // The type text of the current parameter row, blank before and after: the declared type, the
 // character set when it is not the target's default, NOT NULL, a non-default collation and the
-// default clause, each only when the source has it.
-std::string parameterType(data::TIBDataSet& parameters, const std::string& targetCharacterSet) {
-    const std::string reference = declaredReference(parameters);
+// default clause, each only when the source has it. Names are written for a target of the given
+// SQL dialect.
+std::string parameterType(data::TIBDataSet& parameters, const std::string& targetCharacterSet, int dialect) {
+    const std::string reference = declaredReference(parameters, dialect);
     if (!reference.empty()) {
         // The domain or column carries type, character set, checks and its default.
         std::string type = " " + reference;
         if (data::trim(parameters.FieldByName("OWN_NOT_NULL").AsString()) == "1")
             type += " NOT NULL";
-        type += extract::collateClause(data::trim(parameters.FieldByName("OWN_COLLATION").AsString()));
+        type +=
+            extract::collateClause(data::trim(parameters.FieldByName("OWN_COLLATION").AsString()), dialect);
         const std::string defaultClause = data::trim(parameters.FieldByName("PARAMETER_DEFAULT").AsString());
         if (!defaultClause.empty())
             type += " " + defaultClause;
@@ -168,7 +170,7 @@ std::string parameterType(data::TIBDataSet& parameters, const std::string& targe
     type += extract::characterSetClause(characterSet, characterSet == targetCharacterSet);
     if (data::trim(parameters.FieldByName("PARAMETER_NOT_NULL").AsString()) == "1")
         type += " NOT NULL";
-    type += extract::collateClause(data::trim(parameters.FieldByName("COLLATION_NAME").AsString()));
+    type += extract::collateClause(data::trim(parameters.FieldByName("COLLATION_NAME").AsString()), dialect);
     const std::string defaultClause = data::trim(parameters.FieldByName("PARAMETER_DEFAULT").AsString());
     if (!defaultClause.empty())
         type += " " + defaultClause;
@@ -205,32 +207,19 @@ std::vector<ProcedureRow> procedureRows(SyncComponents& components, data::TIBDat
     return ordered;
 }
 
-void procedureStep(SyncComponents& components, ProcessView& view, const ProcedureRow& row,
-                   data::TIBDataSet& targetProcedure, data::TIBDataSet& parameters,
-                   data::TIBDataSet& sourceText, const std::string& targetCharacterSet) {
-    const std::string& name = row.name;
+// The statement's head up to its AS, from the source's parameter rows (opened here), the names
+// written for a target of the given SQL dialect.
+std::string procedureHead(const std::string& name, data::TIBDataSet& parameters,
+                          const std::string& targetCharacterSet, int dialect) {
     std::string inputDeclarations;  // campos2
     std::string outputDeclarations; // campos3
-    view.objectEvent(ObjectEvent::Walked, ObjectType::Procedure, name);
-    openWith(targetProcedure, kProcedureProbeHead + literalName(name) + kLiteralTail);
-
-    const bool present = !targetProcedure.Eof();
-    const bool sameCounts = row.inputs == targetProcedure.FieldByName("RDB$PROCEDURE_INPUTS").AsString() &&
-                            row.outputs == targetProcedure.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString();
-    if (present && sameCounts)
-        return;
-
-    view.objectEvent(ObjectEvent::Missing, ObjectType::Procedure, name);
-    view.clearProcedureBuffer();
-    view.appendProcessLog(kExecutingProcedure + name);
-    std::string statement; // campos
-
+    std::string statement;          // campos
     openWith(parameters, kParameterQueryHead + literalName(name) + kParameterQueryTail);
-    statement = statement + kCreateOrAlterProcedure + sqlIdentifier(name) + " ( ";
+    statement = statement + kCreateOrAlterProcedure + sqlIdentifier(dialect, name) + " ( ";
     while (!parameters.Eof()) {
-        const std::string type = parameterType(parameters, targetCharacterSet);
+        const std::string type = parameterType(parameters, targetCharacterSet, dialect);
         const std::string parameterName =
-            sqlIdentifier(data::trim(parameters.FieldByName("rdb$parameter_name").AsString()));
+            sqlIdentifier(dialect, data::trim(parameters.FieldByName("rdb$parameter_name").AsString()));
         if (isZero(parameters.FieldByName("RDB$PARAMETER_TYPE").AsVariant()))
             inputDeclarations += " " + parameterName + " " + type + ", ";
         else
@@ -243,6 +232,34 @@ void procedureStep(SyncComponents& components, ProcessView& view, const Procedur
         statement = statement + " ) AS ";
     else
         statement = statement + " ) RETURNS ( " + dropLastTwo(data::trim(outputDeclarations)) + " ) AS ";
+    return statement;
+}
+
+void procedureStep(SyncComponents& components, ProcessView& view, const ProcedureRow& row,
+                   data::TIBDataSet& targetProcedure, data::TIBDataSet& parameters,
+                   data::TIBDataSet& sourceText, const std::string& targetCharacterSet) {
+    const std::string& name = row.name;
+    view.objectEvent(ObjectEvent::Walked, ObjectType::Procedure, name);
+    openWith(targetProcedure, kProcedureProbeHead + literalName(name) + kLiteralTail);
+
+    const bool present = !targetProcedure.Eof();
+    const bool sameCounts = row.inputs == targetProcedure.FieldByName("RDB$PROCEDURE_INPUTS").AsString() &&
+                            row.outputs == targetProcedure.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString();
+    if (present && sameCounts)
+        return;
+
+    view.objectEvent(ObjectEvent::Missing, ObjectType::Procedure, name);
+    view.clearProcedureBuffer();
+    view.appendProcessLog(kExecutingProcedure + name);
+    std::string statement;
+    try {
+        statement = procedureHead(name, parameters, targetCharacterSet, targetDialect(components));
+    } catch (const extract::EDialectName& error) {
+        // A name the target's dialect cannot hold: no statement, the walk goes on.
+        writeFailure(view, Pane::ErrorLog, kProcedureFailed + name, error);
+        view.objectEvent(ObjectEvent::Failed, ObjectType::Procedure, name);
+        return;
+    }
 
     openWith(sourceText, kSourceQueryHead + literalName(name) + kLiteralTail);
     const std::string source = sourceText.FieldByName("CONTEUDO").AsString();

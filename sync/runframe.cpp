@@ -59,6 +59,16 @@ void runGuards(SyncComponents& components, ProcessView& view) {
     components.IBDatabase2().endTransactions();
 }
 
+int targetDialect(SyncComponents& components) {
+    return components.IBDatabase2().SQLDialect();
+}
+
+extract::TIBExtract& targetExtractor(SyncComponents& components) {
+    extract::TIBExtract& extractor = components.IBExtract1();
+    extractor.TargetDialect = targetDialect(components) == 1 ? 1 : 0;
+    return extractor;
+}
+
 void openWith(data::TIBDataSet& cursor, const std::string& line) {
     cursor.SelectSQL().Clear();
     cursor.SelectSQL().Add(line);

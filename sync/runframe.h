@@ -44,6 +44,14 @@ void openWith(data::TIBDataSet& cursor, const std::string& line);
 using extract::isOrdinaryName;
 using extract::sqlIdentifier;
 
+// The SQL dialect the target's statements are prepared in (the target database's own): every name
+// written for the target is written for it, sqlIdentifier(targetDialect(components), name). On
+// dialect 1 a name that needs quotes raises extract::EDialectName, the failure of its object.
+int targetDialect(SyncComponents& components);
+
+// The extractor, set to write the names of its text for the target's dialect.
+extract::TIBExtract& targetExtractor(SyncComponents& components);
+
 // A name written inside a probe's string literal, apostrophes doubled.
 std::string literalName(const std::string& name);
 

@@ -93,10 +93,10 @@ const char* const kViewPhaseStart = "Iniciando Comparação de Views";
 
 // A table name as the table statements carry it: an ordinary name as read (with the blanks that
 // pad the catalogue column, which the server disregards), any other name quoted, so that a name
-// from the source is never read as part of the statement.
-std::string tableInStatement(const std::string& nameAsRead) {
+// from the source is never read as part of the statement; a dialect-1 target refuses such a name.
+std::string tableInStatement(const std::string& nameAsRead, int dialect) {
     const std::string trimmed = data::trim(nameAsRead);
-    return isOrdinaryName(trimmed) ? nameAsRead : sqlIdentifier(trimmed);
+    return isOrdinaryName(trimmed) ? nameAsRead : sqlIdentifier(dialect, trimmed);
 }
 
 // A cursor that no grid shows: released as soon as its work is done.
@@ -152,6 +152,7 @@ private:
 
     SyncComponents& m_components;
     ProcessView& m_view;
+    int m_dialect = 3; // the target's, which the statements' names are written for
     std::string m_targetCharacterSet;
     bool m_sourceHasIdentity = false;
     // The attribute rows of the current table, by column name as read.
@@ -169,7 +170,8 @@ private:
 };
 
 TablePhase::TablePhase(SyncComponents& components, ProcessView& view)
-    : m_components(components), m_view(view), m_targetCharacterSet(targetCharacterSet(components)),
+    : m_components(components), m_view(view), m_dialect(targetDialect(components)),
+      m_targetCharacterSet(targetCharacterSet(components)),
       m_sourceHasIdentity(components.IBDatabase1().odsMajorVersion() >= kFirstOdsWithIdentity) {}
 
 void TablePhase::run(data::TIBDataSet& relations) {
@@ -246,8 +248,8 @@ void TablePhase::relation(const std::string& name) {
 
 void TablePhase::placeholderTable(const std::string& name) {
     m_view.objectEvent(ObjectEvent::Missing, ObjectType::Table, data::trim(name));
+    const std::string create = kCreateTable + tableInStatement(name, m_dialect) + kPlaceholderColumn;
     m_view.appendProcessLog(m_indexText);
-    const std::string create = kCreateTable + tableInStatement(name) + kPlaceholderColumn;
     m_view.appendProcessLog(create);
     m_view.objectEvent(ObjectEvent::Written, ObjectType::Table, data::trim(name));
     campos2(create + " ");
@@ -261,7 +263,7 @@ void TablePhase::placeholderTable(const std::string& name) {
 }
 
 void TablePhase::dropPlaceholderColumn() {
-    const std::string drop = kAlterTable + tableInStatement(m_pendingDrop) + kDropInty;
+    const std::string drop = kAlterTable + tableInStatement(m_pendingDrop, m_dialect) + kDropInty;
     m_pendingDrop.clear();
     m_view.appendProcessLog(drop);
     campos2(drop);
@@ -364,9 +366,6 @@ bool TablePhase::declaredLengthDiffers(const SourceColumn& column, data::TIBData
 }
 
 bool TablePhase::columnStep(const SourceColumn& column) {
-    // The names as the statements carry them (quoted when they need it).
-    const std::string tableName = sqlIdentifier(data::trim(column.tableAsRead));
-    const std::string columnName = sqlIdentifier(data::trim(column.nameAsRead));
     const std::string qualified = data::trim(column.tableAsRead) + "." + data::trim(column.nameAsRead);
     m_view.objectEvent(ObjectEvent::Walked, ObjectType::Column, qualified);
 
@@ -382,11 +381,14 @@ bool TablePhase::columnStep(const SourceColumn& column) {
     const bool columnMissing = targetColumn->Eof();
     if (columnMissing) {
         m_view.objectEvent(ObjectEvent::Missing, ObjectType::Column, qualified);
+        // The names as the statements carry them (quoted when they need it).
+        const std::string tableName = sqlIdentifier(m_dialect, data::trim(column.tableAsRead));
+        const std::string columnName = sqlIdentifier(m_dialect, data::trim(column.nameAsRead));
         ColumnDeclaration declaration = column.declaration;
         declaration.baseType = extract::columnTypeText(column.type);
         // The logged line is the statement executed.
         const std::string add = kAlterTable + tableName + kAdd + columnName + " " +
-                                columnDefinition(declaration, m_targetCharacterSet) + "; ";
+                                columnDefinition(declaration, m_targetCharacterSet, m_dialect) + "; ";
         m_view.appendProcessLog(add);
         campos2(add);
         m_targetChanged = true;
@@ -403,7 +405,7 @@ bool TablePhase::columnStep(const SourceColumn& column) {
 
 void TablePhase::indexStep(const std::string& table) {
     m_tableCreated = false;
-    extract::TIBExtract& extractor = m_components.IBExtract1();
+    extract::TIBExtract& extractor = targetExtractor(m_components);
     extractor.ExtractObject(extract::eoIndexes, table, extract::TExtractTypes{});
     m_indexText = extractor.Items().Text();
     if (m_indexText.empty())

@@ -368,6 +368,23 @@ TEST(SQLConnection, ExecuteDirectWithoutTransactionCommitsItsOwnAndCloses) {
     c.setConnected(false);
 }
 
+// Statements are prepared in the database's dialect when it is below 3: a dialect-1 database takes
+// DDL (it refuses every DDL statement prepared in dialect 3) and reads double quotes as a string.
+TEST(SQLConnection, ADialectOneDatabaseGetsItsStatementsInDialectOne) {
+    ScratchDatabase db("sqlc_d1", {.sql = "create table t (s varchar(10));\n", .dialect = 1});
+    TSQLConnection c;
+    configure(c, db, db.password());
+    c.ExecuteDirect("create exception e_d1 'feita'");
+    EXPECT_EQ(db.queryValue("select rdb$exception_name from rdb$exceptions"), "E_D1");
+    EXPECT_EQ(c.ExecuteDirect("insert into t values (\"dupla\")"), 1);
+    EXPECT_EQ(db.queryValue("select s from t"), "dupla");
+
+    ScratchDatabase three("sqlc_d3", withSql("create table t (s varchar(10));\n"));
+    TSQLConnection d;
+    configure(d, three, three.password());
+    EXPECT_THROW(d.ExecuteDirect("insert into t values (\"dupla\")"), EIBInterBaseError);
+}
+
 struct RowsCase {
     const char* sql;
     int rows;

@@ -107,6 +107,51 @@ INSTANTIATE_TEST_SUITE_P(
                       QuoteCase{"Dialect1OnlyBlanks", 1, "   ", ""}),
     CaseName());
 
+// ---- sqlIdentifier by the target's dialect ---------------------------------------------------
+
+struct NameCase {
+    const char* name;
+    std::string value;
+    std::string dialect3; // as a dialect-3 statement carries it
+    bool dialect1Holds;   // a dialect-1 statement carries it as it is; otherwise it is refused
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SqlIdentifierTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(SqlIdentifierTest, WritesTheNameForTheTargetsDialect) {
+    const NameCase& c = GetParam();
+    EXPECT_EQ(sqlIdentifier(c.value), c.dialect3);
+    EXPECT_EQ(sqlIdentifier(3, c.value), c.dialect3);
+    if (c.dialect1Holds) {
+        EXPECT_EQ(sqlIdentifier(1, c.value), c.value);
+        return;
+    }
+    try {
+        (void)sqlIdentifier(1, c.value);
+        ADD_FAILURE() << "dialect 1 took " << c.value;
+    } catch (const EDialectName& error) {
+        EXPECT_EQ(error.name(), c.value);
+        EXPECT_EQ(std::string(error.what()), "Nome que o dialeto 1 não aceita: " + c.value);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SqlIdentifierTest,
+                         ::testing::Values(NameCase{"Ordinary", "G_CLIENTES", "G_CLIENTES", true},
+                                           NameCase{"DigitsAndDollar", "T1$X", "T1$X", true},
+                                           NameCase{"LowerCase", "g_min", "\"g_min\"", false},
+                                           NameCase{"Blank", "G B", "\"G B\"", false},
+                                           NameCase{"ReservedWord", "ORDER", "\"ORDER\"", false},
+                                           NameCase{"Accent", "AÇÃO", "\"AÇÃO\"", false},
+                                           NameCase{"Apostrophe", "E'ASPA", "\"E'ASPA\"", false},
+                                           NameCase{"DoubleQuote", "A\"B", "\"A\"\"B\"", false},
+                                           NameCase{"LeadingDigit", "1A", "\"1A\"", false},
+                                           NameCase{"Empty", "", "\"\"", false}),
+                         CaseName());
+
 TEST(QuoteString, DoublesApostrophes) {
     EXPECT_EQ(quoteString("it's empty"), "'it''s empty'");
     EXPECT_EQ(quoteString(""), "''");

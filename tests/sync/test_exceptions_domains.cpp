@@ -40,6 +40,14 @@ const std::vector<std::string> kExceptionLog = {
 constexpr char kTargetExceptions[] =
     "select rdb$exception_name, rdb$message from rdb$exceptions order by rdb$exception_name";
 
+// A target that refuses every DDL statement: a trigger on the DDL events raises an exception.
+constexpr char kTargetRefusingDdl[] = R"(
+CREATE EXCEPTION E_RECUSA 'DDL recusada';
+SET TERM ^ ;
+CREATE TRIGGER TRG_RECUSA BEFORE ANY DDL STATEMENT AS BEGIN EXCEPTION E_RECUSA; END^
+SET TERM ; ^
+)";
+
 const auto kBoxCases = ::testing::Values(
     BoxCase{"criarauto", true, false}, BoxCase{"criarauto_rapido", true, true},
     BoxCase{"nothing_executed", false, false}, BoxCase{"nothing_executed_rapido", false, true});
@@ -179,10 +187,10 @@ TEST(DomainProcessTarget, HoldingEveryDomainWritesNothing) {
 
 // The domain process protects nothing: a domain the target refuses ends the run with the server's
 // error after its not-found line, banner and text; its closing banner, its reconnect and the
-// completion message do not come. On a dialect-1 target the extracted name (quoted, as the
-// dialect-3 source writes it) reads as a string, so the very first domain is refused.
+// completion message do not come. The target refuses every DDL statement, so the very first domain
+// is refused.
 TEST(DomainProcessTarget, RefusedDomainEndsTheRun) {
-    DatabasePair db("CREATE DOMAIN DM_A AS INTEGER; CREATE DOMAIN DM_B AS INTEGER;", "", 1);
+    DatabasePair db("CREATE DOMAIN DM_A AS INTEGER; CREATE DOMAIN DM_B AS INTEGER;", kTargetRefusingDdl);
     const int detaches = db.targetDetaches();
     EXPECT_THROW(db.host().run(sync::runDomainProcess), data::EIBInterBaseError);
     const std::vector<std::string> expected = {"Domain não encontrado; DM_A", kDomainBanner,
@@ -195,12 +203,11 @@ TEST(DomainProcessTarget, RefusedDomainEndsTheRun) {
             .empty());
 }
 
-// The exception process protects nothing: on a dialect-1 target the extracted statement (its name
-// quoted as the dialect-3 source writes it) is refused, and the run ends after the exception's
-// not-found line, banner and text, without its closing banner, its reconnect or the completion
-// message.
+// The exception process protects nothing: on a target that refuses every DDL statement the first
+// extracted statement is refused, and the run ends after the exception's not-found line, banner
+// and text, without its closing banner, its reconnect or the completion message.
 TEST(ExceptionProcessTarget, RefusedExceptionEndsTheRun) {
-    DatabasePair db(kSourceExceptions, "", 1);
+    DatabasePair db(kSourceExceptions, kTargetRefusingDdl);
     const int detaches = db.targetDetaches();
     EXPECT_THROW(db.host().run(sync::runExceptionProcess), data::EIBInterBaseError);
     const std::vector<std::string> expected(kExceptionLog.begin(), kExceptionLog.begin() + 3);
