@@ -185,8 +185,9 @@ void TIBDatabase::attach() {
         forceClose();
         throw;
     }
-    if (dialect < m_sqlDialect)
-        m_sqlDialect = dialect;
+    // From the dialect asked for, not from the last database's: a session that was on a dialect-1
+    // database speaks dialect 3 again on a dialect-3 one.
+    m_sqlDialect = dialect < m_requestedSqlDialect ? dialect : m_requestedSqlDialect;
 }
 
 void TIBDatabase::notifyDisconnecting() {

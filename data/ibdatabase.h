@@ -87,7 +87,7 @@ public:
     void setServerType(const std::string& type);
 
     int SQLDialect() const noexcept { return m_sqlDialect; }
-    void setSQLDialect(int dialect) { m_sqlDialect = dialect; }
+    void setSQLDialect(int dialect) { m_sqlDialect = m_requestedSqlDialect = dialect; }
 
     bool Connected() const noexcept;
     // true attaches, false detaches (committing active transactions by their default action). A
@@ -162,6 +162,8 @@ private:
     TIBTransaction* m_defaultTransaction = nullptr;
     std::string m_serverType;
     int m_sqlDialect = 3;
+    // The dialect asked for; each attach lowers SQLDialect() from it to the database's own.
+    int m_requestedSqlDialect = 3;
     bool m_streamedConnected = false;
     bool m_paramsChanged = true;
     std::string m_dpb;

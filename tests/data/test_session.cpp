@@ -96,6 +96,16 @@ TEST(Session, DialectOneDatabaseLowersSQLDialect) {
     x.db.setConnected(true);
     EXPECT_EQ(x.db.SQLDialect(), 1);
     EXPECT_EQ(x.db.dbSQLDialect(), 1);
+
+    // The same session on a dialect-3 database speaks dialect 3 again: a double-quoted name is a
+    // name there, not a string.
+    ScratchDatabase three("dialect3", withSql("CREATE TABLE \"t\" (ID INTEGER);"));
+    x.db.setConnected(false);
+    x.db.setDatabaseName(three.connectionString());
+    x.db.setConnected(true);
+    EXPECT_EQ(x.db.SQLDialect(), 3);
+    EXPECT_EQ(x.count("SELECT COUNT(*) FROM \"t\""), 0);
+    x.db.setConnected(false);
 }
 
 struct DpbCase {
