@@ -137,7 +137,13 @@ Run runOnce(const Process& p, const char* target, test::TestHost& host) {
     r.target = target;
 
     // The floor first, on the state the process is about to meet.
-    r.floor = measure([&] { r.design = runFloor(p.number, host.components()); });
+    r.floor = measure([&] {
+        try {
+            r.design = runFloor(p.number, host.components());
+        } catch (const std::exception& e) {
+            r.error = std::string("the floor failed: ") + e.what();
+        }
+    });
 
     // The procedure process clears the process log: keep it, to count what this run wrote.
     const size_t logFrom = p.number == 5 ? 0 : host.processLog.size();
@@ -149,7 +155,7 @@ Run runOnce(const Process& p, const char* target, test::TestHost& host) {
         try {
             host.run(p.run);
         } catch (const std::exception& e) {
-            r.error = e.what();
+            r.error += (r.error.empty() ? "" : "; ") + std::string(e.what());
         }
     });
     if (reset) {
@@ -292,7 +298,7 @@ void printRuns(const std::vector<Run>& runs) {
         const std::string events = std::to_string(r.events) + "/" + std::to_string(r.design.events);
         std::printf(" %12s %6d\n", events.c_str(), r.failures);
         if (!r.error.empty())
-            std::printf("    the run ended with an error: %s\n", r.error.c_str());
+            std::printf("    error: %s\n", r.error.c_str());
     }
 }
 
