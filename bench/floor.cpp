@@ -6,6 +6,7 @@
 #include "data/ibdataset.h"
 #include "data/sqlconnection.h"
 #include "data/strings.h"
+#include "sync/procedurequeries.h"
 #include "sync/processes.h"
 
 #include <memory>
@@ -270,52 +271,8 @@ DesignCount tablesAndViews(sync::SyncComponents& components) {
     return count;
 }
 
-// The procedure process's parameter query, as it sends it.
-const std::string kParameterQueryHead =
-    "SELECT rdb$procedure_name, rdb$procedure_parameters.rdb$parameter_name,rdb$fields.rdb$field_name,"
-    "rdb$fields.rdb$field_type, RDB$FIELD_LENGTH, CASE rdb$fields.RDB$FIELD_TYPE"
-    "    WHEN 7 THEN 'SMALLINT'"
-    "    WHEN 8 THEN 'integer'"
-    "    WHEN 9 THEN 'QUAD'"
-    "    WHEN 10 THEN 'FLOAT'"
-    "    WHEN 11 THEN 'D_FLOAT'"
-    "    WHEN 12 THEN 'DATE'"
-    "    WHEN 13 THEN 'TIME'"
-    "    WHEN 14 THEN 'CHAR'"
-    "    WHEN 16 THEN 'NUMERIC'"
-    "    WHEN 23 THEN 'BOOLEAN'"
-    "    WHEN 27 THEN 'DOUBLE PRECISION'"
-    "    WHEN 35 THEN 'TIMESTAMP'"
-    "    WHEN 37 THEN 'VARCHAR'"
-    "    WHEN 40 THEN 'CSTRING'"
-    "    WHEN 261 THEN 'BLOB'"
-    "END AS FIELD_TYPE, RDB$PARAMETER_TYPE, RDB$CHARACTER_LENGTH, RDB$FIELD_PRECISION,"
-    " rdb$fields.RDB$FIELD_SCALE, rdb$fields.RDB$FIELD_SUB_TYPE,"
-    " (SELECT CS.RDB$CHARACTER_SET_NAME FROM RDB$CHARACTER_SETS CS"
-    " WHERE CS.RDB$CHARACTER_SET_ID = rdb$fields.RDB$CHARACTER_SET_ID) AS CHARACTER_SET_NAME,"
-    " (SELECT CO.RDB$COLLATION_NAME FROM RDB$COLLATIONS CO"
-    " WHERE CO.RDB$CHARACTER_SET_ID = rdb$fields.RDB$CHARACTER_SET_ID"
-    " AND CO.RDB$COLLATION_ID = COALESCE(rdb$procedure_parameters.RDB$COLLATION_ID, "
-    "rdb$fields.RDB$COLLATION_ID)"
-    " AND CO.RDB$COLLATION_ID <> 0) AS COLLATION_NAME,"
-    " CASE WHEN rdb$procedure_parameters.RDB$NULL_FLAG = 1"
-    " OR (COALESCE(rdb$procedure_parameters.RDB$PARAMETER_MECHANISM, 0) = 0"
-    " AND rdb$procedure_parameters.RDB$FIELD_SOURCE NOT STARTING WITH 'RDB$'"
-    " AND rdb$fields.RDB$NULL_FLAG = 1) THEN 1 ELSE 0 END AS PARAMETER_NOT_NULL,"
-    " rdb$procedure_parameters.RDB$DEFAULT_SOURCE AS PARAMETER_DEFAULT,"
-    " rdb$procedure_parameters.RDB$FIELD_SOURCE AS PARAMETER_SOURCE,"
-    " COALESCE(rdb$procedure_parameters.RDB$PARAMETER_MECHANISM, 0) AS PARAMETER_MECHANISM,"
-    " rdb$procedure_parameters.RDB$RELATION_NAME AS TYPE_RELATION,"
-    " rdb$procedure_parameters.RDB$FIELD_NAME AS TYPE_FIELD,"
-    " rdb$procedure_parameters.RDB$NULL_FLAG AS OWN_NOT_NULL,"
-    " (SELECT CO.RDB$COLLATION_NAME FROM RDB$COLLATIONS CO"
-    " WHERE CO.RDB$CHARACTER_SET_ID = rdb$fields.RDB$CHARACTER_SET_ID"
-    " AND CO.RDB$COLLATION_ID = rdb$procedure_parameters.RDB$COLLATION_ID"
-    " AND rdb$procedure_parameters.RDB$COLLATION_ID <> COALESCE(rdb$fields.RDB$COLLATION_ID, 0)) AS "
-    "OWN_COLLATION"
-    " FROM rdb$procedure_parameters,    rdb$fields "
-    " WHERE rdb$fields.rdb$field_name = rdb$procedure_parameters.rdb$field_source AND rdb$procedure_name='";
-const std::string kParameterQueryTail = "' ORDER BY RDB$PARAMETER_TYPE, RDB$PARAMETER_NUMBER";
+using sync::kParameterQueryHead;
+using sync::kParameterQueryTail;
 
 // Process 5: enumeration, one probe per procedure; a procedure to rebuild costs its parameter
 // query, its source query and one transaction on the direct-execution connection.

@@ -95,8 +95,7 @@ TEST_P(IndexProcess, EmptyTargetGetsEveryIndex) {
         c.criarauto ? "    SQLCODE -607: unsuccessful metadata update - CREATE INDEX IDX_Z failed - Unknown "
                       "columns in index IDX_Z"
                     : nullptr);
-    EXPECT_EQ(host.processLog,
-              join({kUnique, kDescending, kInactive, kApostrophe, missingTable}));
+    EXPECT_EQ(host.processLog, join({kUnique, kDescending, kInactive, kApostrophe, missingTable}));
     EXPECT_TRUE(host.errorLog.empty());
     EXPECT_EQ(host.messages, std::vector<std::string>{kFinalizado});
     EXPECT_EQ(host.processEventsCalls, 5);
