@@ -13,16 +13,6 @@ namespace {
 std::atomic<int> timeoutSeconds{15};
 std::atomic<void (*)()> afterAttach{nullptr};
 
-// The message with its %d and %s filled in.
-std::string format(const char* text, int number, const std::string& name) {
-    std::string result = text;
-    if (auto pos = result.find("%d"); pos != std::string::npos)
-        result.replace(pos, 2, std::to_string(number));
-    if (auto pos = result.find("%s"); pos != std::string::npos)
-        result.replace(pos, 2, name);
-    return result;
-}
-
 } // namespace
 
 int connectTimeoutSeconds() noexcept {
@@ -55,7 +45,8 @@ namespace detail {
 void attachDatabase(const FbApi& api, const std::string& databaseName, std::string dpb,
                     isc_db_handle* handle) {
     if (isDriveLetterName(databaseName))
-        raiseClientErrorText(ClientError::DriveLetterName, format(kDriveLetterNameMessage, 0, databaseName));
+        raiseClientErrorText(ClientError::DriveLetterName,
+                             fillMessage(kDriveLetterNameMessage, 0, databaseName));
     const int seconds = connectTimeoutSeconds();
     dpb += static_cast<char>(isc_dpb_connect_timeout);
     dpb += static_cast<char>(4);
@@ -79,7 +70,7 @@ void attachDatabase(const FbApi& api, const std::string& databaseName, std::stri
                           waited >= std::chrono::seconds(seconds) - std::chrono::milliseconds(250);
     if (timedOut)
         raiseClientErrorText(ClientError::ConnectTimeout,
-                             format(kConnectTimeoutMessage, seconds, databaseName));
+                             fillMessage(kConnectTimeoutMessage, seconds, databaseName));
     raiseStatusError(status);
 }
 

@@ -180,17 +180,50 @@ bool connectionLostCode(long code) {
     return false;
 }
 
-EIBConnectionLost connectionLostError(const StatusError& e, const std::string& databaseName) {
-    // Put together piece by piece: std::string::replace here trips a false -Wrestrict of g++ 12
-    // in optimised builds.
-    const std::string_view text = kConnectionLostMessage;
-    const size_t pos = text.find("%s");
-    std::string message(text.substr(0, pos));
-    if (pos != std::string_view::npos) {
-        message += databaseName;
-        message += text.substr(pos + 2);
+std::string fillMessage(std::string_view text, int number, const std::string& name) {
+    // Put together piece by piece: std::string::replace trips a false -Wrestrict of g++ 12 in
+    // optimised builds.
+    std::string message;
+    message.reserve(text.size() + name.size());
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '%' && at + 1 < text.size() && (text[at + 1] == 's' || text[at + 1] == 'd')) {
+            message += text[at + 1] == 's' ? name : std::to_string(number);
+            ++at;
+        } else {
+            message += text[at];
+        }
     }
-    return EIBConnectionLost(message, e.message, e.sqlCode, e.ibErrorCode);
+    return message;
+}
+
+EIBConnectionLost connectionLostError(const StatusError& e, const std::string& databaseName) {
+    return EIBConnectionLost(fillMessage(kConnectionLostMessage, 0, databaseName), e.message, e.sqlCode,
+                             e.ibErrorCode);
+}
+
+ISC_STATUS databaseInfoInteger(const FbApi& api, isc_db_handle* database, unsigned char item, int missing,
+                               int& value, ISC_STATUS* status) {
+    const char items[] = {static_cast<char>(item), static_cast<char>(isc_info_end)};
+    char buffer[64] = {};
+    const ISC_STATUS result = api.database_info(status, database, sizeof items, items, sizeof buffer, buffer);
+    if (result != 0)
+        return result;
+    value = missing;
+    const char* p = buffer;
+    const char* const end = buffer + sizeof buffer;
+    while (p + 3 <= end && *p != isc_info_end && *p != isc_info_truncated) {
+        const auto code = static_cast<unsigned char>(*p++);
+        const auto length = static_cast<short>(api.vax_integer(p, 2));
+        p += 2;
+        if (length < 0 || p + length > end)
+            break;
+        if (code == item) {
+            value = static_cast<int>(api.vax_integer(p, length));
+            break;
+        }
+        p += length;
+    }
+    return 0;
 }
 
 void throwConnectionLost(const StatusError& e, const std::string& databaseName) {

@@ -285,21 +285,11 @@ void TIBDatabase::loseConnection(std::exception_ptr lost) {
 
 int TIBDatabase::infoItem(unsigned char item, int missing) {
     checkAttached();
-    char items[] = {static_cast<char>(item), static_cast<char>(isc_info_end)};
-    char buffer[64] = {};
     ISC_STATUS_ARRAY status{};
-    if (api().database_info(status, m_attachment->ptr(), sizeof items, items, sizeof buffer, buffer))
+    int value = missing;
+    if (detail::databaseInfoInteger(api(), m_attachment->ptr(), item, missing, value, status))
         raiseStatus(status);
-    const char* p = buffer;
-    while (p < buffer + sizeof buffer && *p != isc_info_end) {
-        unsigned char code = static_cast<unsigned char>(*p++);
-        short len = static_cast<short>(api().vax_integer(p, 2));
-        p += 2;
-        if (code == item)
-            return static_cast<int>(api().vax_integer(p, len));
-        p += len;
-    }
-    return missing;
+    return value;
 }
 
 std::string TIBDatabase::databaseIdentity() {

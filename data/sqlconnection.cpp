@@ -172,23 +172,17 @@ struct TSQLConnection::Impl {
     // The SQL dialect of the attached database (1 when the server does not tell it). A failed
     // request closes the attachment before its error is raised.
     unsigned short databaseDialect() {
-        const FbApi& api = attachment.client();
-        const char items[] = {static_cast<char>(isc_info_db_sql_dialect), static_cast<char>(isc_info_end)};
-        char answer[32] = {};
         ISC_STATUS_ARRAY status;
-        if (api.database_info(status, attachment.ptr(), sizeof items, items, sizeof answer, answer) != 0) {
+        int answer = 1;
+        if (detail::databaseInfoInteger(attachment.client(), attachment.ptr(), isc_info_db_sql_dialect, 1,
+                                        answer, status) != 0) {
             const auto error = detail::interpretStatus(status);
             if (detail::connectionLost(status))
                 lose(error);
             close();
             detail::throwStatusError(error);
         }
-        if (answer[0] != isc_info_db_sql_dialect)
-            return 1;
-        const auto length = static_cast<short>(api.vax_integer(answer + 1, 2));
-        if (length <= 0 || length > static_cast<short>(sizeof answer) - 3)
-            return 1;
-        return static_cast<unsigned short>(api.vax_integer(answer + 3, length));
+        return static_cast<unsigned short>(answer);
     }
 
     Transaction begin(TTransIsolationLevel level) {

@@ -88,8 +88,10 @@ public:
     }
 
     void run(const std::vector<ObjectRow>& rows) {
-        for (const ObjectRow& row : rows)
+        for (const ObjectRow& row : rows) {
+            stopIfRequested(m_view);
             visit(row);
+        }
     }
 
 private:
@@ -132,20 +134,19 @@ private:
     void step(const ObjectRow& row) {
         const std::string lineName = nameIn(m_kind.lineName, row.name);
         m_view.objectEvent(ObjectEvent::Missing, m_kind.type, lineName);
-        if (m_kind.failure.line) {
-            try {
-                objectStep(row, lineName);
-            } catch (const std::exception& error) {
-                reportFailure(m_kind.failure, lineName, error);
-            }
-        } else if (m_kind.dialectFailure.line) {
-            try {
-                objectStep(row, lineName);
-            } catch (const extract::EDialectName& error) {
-                reportFailure(m_kind.dialectFailure, lineName, error);
-            }
-        } else {
+        // A kind with a failure line reports any failure of its step; one without, only a name
+        // that the target's dialect cannot hold (dialectFailure); anything else ends the run.
+        try {
             objectStep(row, lineName);
+        } catch (const extract::EDialectName& error) {
+            const ObjectFailure& failure = m_kind.failure.line ? m_kind.failure : m_kind.dialectFailure;
+            if (!failure.line)
+                throw;
+            reportFailure(failure, lineName, error);
+        } catch (const std::exception& error) {
+            if (!m_kind.failure.line)
+                throw;
+            reportFailure(m_kind.failure, lineName, error);
         }
         if (m_kind.closingBanner)
             m_view.appendProcessLog(kClosingBanner);

@@ -149,10 +149,10 @@ std::vector<std::string> indexStatements(const std::string& text) {
 
 std::string targetCharacterSet(SyncComponents& components) {
     static const char* const kTargetCharacterSetQuery = "SELECT RDB$CHARACTER_SET_NAME FROM RDB$DATABASE";
-    auto cursor = std::make_unique<data::TIBDataSet>();
-    cursor->setDatabase(&components.IBDatabase2());
-    openWith(*cursor, kTargetCharacterSetQuery);
-    const std::string name = data::trim(cursor->FieldByName("RDB$CHARACTER_SET_NAME").AsString());
+    data::TIBDataSet cursor;
+    cursor.setDatabase(&components.IBDatabase2());
+    openWith(cursor, kTargetCharacterSetQuery);
+    const std::string name = data::trim(cursor.FieldByName("RDB$CHARACTER_SET_NAME").AsString());
     return name.empty() ? "NONE" : name;
 }
 

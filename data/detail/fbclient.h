@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 namespace vistrel::data {
 class EIBConnectionLost;
@@ -90,6 +91,15 @@ bool connectionLostCode(long code);
 // An interpreted status as EIBConnectionLost for the named database, and the same raised.
 EIBConnectionLost connectionLostError(const StatusError& e, const std::string& databaseName);
 [[noreturn]] void throwConnectionLost(const StatusError& e, const std::string& databaseName);
+// A message with its %d replaced by number and its %s by name (each where it stands, once).
+std::string fillMessage(std::string_view text, int number, const std::string& name);
+
+// Asks an attachment for one integer item (isc_info_...): `value` is set to it, or to `missing`
+// when the answer does not hold it. Returns the client's result; when it is not 0, `status` holds
+// the error and `value` is untouched.
+ISC_STATUS databaseInfoInteger(const FbApi& api, isc_db_handle* database, unsigned char item, int missing,
+                               int& value, ISC_STATUS* status);
+
 // Raises an interpreted status as EIBInterBaseRoleError (SQL code -551) or EIBInterBaseError.
 [[noreturn]] void throwStatusError(const StatusError& e);
 [[noreturn]] void raiseStatusError(const ISC_STATUS* status);

@@ -630,6 +630,21 @@ void createViewAsOtherOwner(const ScratchDatabase& db, const std::string& ddl) {
                                                ddl + "\nCOMMIT;\n");
 }
 
+// A stop asked for during the view phase ends the run before its next view: what was sent stays.
+TEST(ViewPhase, StopEndsTheWalkBeforeItsNextView) {
+    Databases r("CREATE TABLE T (ID INTEGER);\n"
+                "CREATE VIEW V_UM (ID) AS SELECT ID FROM T;\n"
+                "CREATE VIEW V_DOIS (ID) AS SELECT ID FROM T;\n",
+                "CREATE TABLE T (ID INTEGER);");
+    // The opening line of the view phase and the first view's text.
+    r.host.stopAfterLogEntries = 2;
+    EXPECT_THROW(r.run(), data::EAbort); // the silent end of a stopped run
+    ASSERT_EQ(r.host.processLog.size(), 2u);
+    EXPECT_EQ(r.host.processLog[0], kViewsStart);
+    EXPECT_EQ(relationCount(r.target, "V_UM") == "1", r.host.processLog[1].find("V_UM") != std::string::npos);
+    EXPECT_EQ(std::stoi(relationCount(r.target, "V_UM")) + std::stoi(relationCount(r.target, "V_DOIS")), 1);
+}
+
 TEST(ViewPhase, EveryViewIsSentAsCreateOrAlter) {
     Databases r(R"(
 CREATE TABLE CLIENTE (ID INTEGER, NOME VARCHAR(60));

@@ -24,6 +24,8 @@ public:
     std::vector<std::string> messages;
     bool criarautoValue = true;
     bool rapidoValue = false;
+    // A stop is asked for once the process log holds this many entries (0: never).
+    size_t stopAfterLogEntries = 0;
     std::string xbancoValue;
     std::string xbanco2Value;
     int processEventsCalls = 0;
@@ -43,6 +45,9 @@ public:
     std::string procedureBufferText() const override { return sync::entriesText(procedureBuffer); }
     bool criarauto() const override { return criarautoValue; }
     bool rapido() const override { return rapidoValue; }
+    bool stopRequested() const override {
+        return stopAfterLogEntries > 0 && processLog.size() >= stopAfterLogEntries;
+    }
     std::string xbanco() const override { return xbancoValue; }
     std::string xbanco2() const override { return xbanco2Value; }
     void showMessage(const std::string& text) override { messages.push_back(text); }
