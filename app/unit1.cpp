@@ -10,7 +10,9 @@
 #include "app/textcodec.h"
 #include "data/errors.h"
 #include "sync/guard.h"
+#include "sync/plan.h"
 #include "sync/processes.h"
+#include "sync/registry.h"
 #include "sync/runframe.h"
 
 #include <QCheckBox>
@@ -258,10 +260,12 @@ void TForm1::createComponents() {
     CheckBox2 = new QCheckBox(Panel6);
     criarauto = new QCheckBox(Panel6);
     criarauto->setChecked(true);
+    CheckBox3 = new QCheckBox(Panel6);
     Label1 = boldWhiteLabel(text("Rápido"), Panel6);
     Label5 = boldWhiteLabel(QStringLiteral("Fb 2.5"), Panel6);
     Label6 = boldWhiteLabel(QStringLiteral("Fb 3.0"), Panel6);
     Label7 = boldWhiteLabel(QStringLiteral("Criar. Aut"), Panel6);
+    Label8 = boldWhiteLabel(QStringLiteral("Alterar"), Panel6);
     Button6 = boldButton("1-CRIAR GENERATOR", Panel6);
     Button9 = boldButton("2-CRIAR EXCEPTION", Panel6);
     Button10 = boldButton("3-COMPARAR DOMAINS", Panel6);
@@ -271,6 +275,7 @@ void TForm1::createComponents() {
     Button5 = boldButton("5-COMPARAR PROCEDURES", Panel6);
     Button7 = boldButton("6-COMPARAR TRIGGERS", Panel6);
     Button8 = boldButton("LOG DE ERROS", Panel6);
+    Button13 = boldButton("DIFERENÇAS", Panel5);
     // Controls on the process panel keep the ordinary pointer; only its free area shows the
     // no-entry cursor.
     for (QWidget* child : Panel6->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
@@ -321,6 +326,9 @@ void TForm1::createComponents() {
         {CheckBox1, "CheckBox1"},
         {CheckBox2, "CheckBox2"},
         {criarauto, "criarauto"},
+        {CheckBox3, "CheckBox3"},
+        {Button13, "Button13"},
+        {Label8, "Label8"},
         {Label1, "Label1"},
         {Label3, "Label3"},
         {Label4, "Label4"},
@@ -373,6 +381,12 @@ void TForm1::buildLayout() {
     outer->addWidget(Panel1);
 
     Panel5->setFixedHeight(29);
+    // "DIFERENÇAS" stands at the right end of the band over the processes: it lists what differs
+    // before any of them runs.
+    auto* band = new QHBoxLayout(Panel5);
+    band->setContentsMargins(2, 2, 2, 2);
+    band->addStretch(1);
+    band->addWidget(Button13);
     outer->addWidget(Panel5);
 
     // Middle area: left grid, the two logs in the same place, right grid.
@@ -417,7 +431,7 @@ void TForm1::buildLayout() {
     options->setVerticalSpacing(0);
     options->setHorizontalSpacing(4);
     const std::pair<QCheckBox*, QLabel*> optionRows[] = {
-        {rapido, Label1}, {CheckBox1, Label5}, {CheckBox2, Label6}, {criarauto, Label7}};
+        {rapido, Label1}, {CheckBox1, Label5}, {CheckBox2, Label6}, {criarauto, Label7}, {CheckBox3, Label8}};
     int row = 0;
     for (const auto& [box, label] : optionRows) {
         // The boxes have no text of their own: the label beside each one names it.
@@ -427,6 +441,7 @@ void TForm1::buildLayout() {
         options->addWidget(label, row, 1);
         ++row;
     }
+
     processes->addLayout(options);
     processes->addStretch(1);
     // Two rows of five columns. Every button is as wide as the widest caption needs in the
@@ -476,6 +491,7 @@ void TForm1::connectHandlers() {
     bind(Button7, HandlerKind::Exclusive, &TForm1::Button7Click);
     bind(Button11, HandlerKind::Exclusive, &TForm1::Button11Click);
     bind(Button12, HandlerKind::Exclusive, &TForm1::Button12Click);
+    bind(Button13, HandlerKind::Exclusive, &TForm1::Button13Click);
     connect(Panel6, &TPanel::clicked, this,
             [this] { runGuarded(HandlerKind::Exclusive, &TForm1::Panel6Click); });
 }
@@ -718,28 +734,28 @@ void TForm1::Panel6Click() {
 // ---- Processes ---------------------------------------------------------------------------------
 
 void TForm1::Button6Click() {
-    sync::runGeneratorProcess(m_components, *this);
+    runProcessNumber(1);
 }
 void TForm1::Button9Click() {
-    sync::runExceptionProcess(m_components, *this);
+    runProcessNumber(2);
 }
 void TForm1::Button10Click() {
-    sync::runDomainProcess(m_components, *this);
+    runProcessNumber(3);
 }
 void TForm1::INICIARClick() {
-    sync::runTableViewProcess(m_components, *this);
+    runProcessNumber(4);
 }
 void TForm1::Button5Click() {
-    sync::runProcedureProcess(m_components, *this);
+    runProcessNumber(5);
 }
 void TForm1::Button7Click() {
-    sync::runTriggerProcess(m_components, *this);
+    runProcessNumber(6);
 }
 void TForm1::Button11Click() {
-    sync::runIndexProcess(m_components, *this);
+    runProcessNumber(7);
 }
 void TForm1::Button12Click() {
-    sync::runConstraintProcess(m_components, *this);
+    runProcessNumber(8);
 }
 
 // ---- Process view ------------------------------------------------------------------------------
@@ -809,6 +825,19 @@ void TForm1::setProgressMax(int max) {
 
 void TForm1::setProgressPosition(int position) {
     ProgressBar1->setPosition(position);
+}
+
+void TForm1::runProcessNumber(int number) {
+    sync::runProcess(*sync::findProcess(number), m_components, *this);
+}
+
+// Reads both catalogues and writes what differs into the process log; nothing is executed.
+void TForm1::Button13Click() {
+    sync::runDifferences(m_components, *this);
+}
+
+bool TForm1::alterar() const {
+    return CheckBox3->isChecked();
 }
 
 bool TForm1::criarautoTicked() const {

@@ -91,6 +91,7 @@ public:
     QPushButton* Button10 = nullptr; // 3-COMPARAR DOMAINS
     QPushButton* Button11 = nullptr; // 7-COMPARAR  INDICES
     QPushButton* Button12 = nullptr; // 8-COMPARAR CONSTRAINTS
+    QPushButton* Button13 = nullptr; // DIFERENÇAS: what differs, written to the process log
     QPushButton* INICIAR = nullptr;  // 4-COMPARAR TABELAS/VIEWS
 
     TProgressBar* ProgressBar1 = nullptr;
@@ -107,6 +108,7 @@ public:
     QCheckBox* CheckBox1 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
     QCheckBox* criarauto = nullptr;
+    QCheckBox* CheckBox3 = nullptr; // "Alterar": the processes also alter what differs
 
     QLabel* Label1 = nullptr; // "Rápido"
     QLabel* Label3 = nullptr; // version
@@ -114,6 +116,7 @@ public:
     QLabel* Label5 = nullptr; // "Fb 2.5"
     QLabel* Label6 = nullptr; // "Fb 3.0"
     QLabel* Label7 = nullptr; // "Criar. Aut"
+    QLabel* Label8 = nullptr; // "Alterar"
 
     // Non-visual components, owned by the components object.
     sync::SyncComponents& components() { return m_components; }
@@ -135,6 +138,7 @@ public:
     void FormCreate();
     std::string GetBuildInfo(const std::string& executablePath);
     void rapidoClick();
+    void Button13Click(); // DIFERENÇAS
     void CheckBox1Click();
     void CheckBox2Click();
     void Button8Click();
@@ -175,6 +179,7 @@ public:
     void showMessage(const std::string& text) override;
     void processEvents() override;
     bool stopRequested() const override;
+    bool alterar() const override;
     void setDataSource1(data::TIBDataSet* dataSet) override;
     void setDataSource2(data::TIBDataSet* dataSet) override;
     void setProgressMax(int max) override;
@@ -196,6 +201,8 @@ private:
     // Connects a control's signal to a handler run inside the guard.
     void runGuarded(HandlerKind kind, void (TForm1::*handler)());
 
+    // A process as its button runs it (its walk, then with "Alterar" ticked its alterations).
+    void runProcessNumber(int number);
     void createComponents();
     void buildLayout();
     void connectHandlers();

@@ -1,11 +1,12 @@
-// The query texts below are those the processes' design fixes; the floor runs them exactly so that
-// its cost is the cost of that design's mandatory conversation with both servers.
+// The floor runs the processes' own queries (the kinds' enumerations and probes, the procedure
+// queries) exactly, so that its cost is the cost of their conversation with both servers.
 #include "bench/floor.h"
 
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
 #include "data/sqlconnection.h"
 #include "data/strings.h"
+#include "sync/objectkinds.h"
 #include "sync/procedurequeries.h"
 #include "sync/processes.h"
 
@@ -46,133 +47,45 @@ void reconnect(sync::SyncComponents& components, DesignCount& count) {
     components.targetReconnect();
 }
 
-// Processes 1, 2, 3, 6 and 7: enumeration, one probe per row, and for each missing object what
-// the design does on the target besides running its DDL.
-struct SimpleWalk {
-    const char* enumeration1;
-    const char* enumeration2; // second line, or nullptr
-    const char* nameField;
-    const char* relationField; // nullptr when the probe names no relation
-    const char* probeHead;
-    const char* probeMiddle;
-    const char* probeTail;
-    bool trimName;    // the probe carries the trimmed name
-    bool reconnects;  // one target reconnect per missing object
-    bool extracts;    // the DDL comes from the extractor (one text per missing object)
-    bool eventPerRow; // one pass of the event loop per source row
-    extract::TExtractObjectTypes kind;
-};
-
-constexpr SimpleWalk kGenerators{"SELECT * FROM RDB$GENERATORS",
-                                 nullptr,
-                                 "RDB$GENERATOR_NAME",
-                                 nullptr,
-                                 "SELECT * FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME='",
-                                 nullptr,
-                                 "' ",
-                                 false,
-                                 false,
-                                 false,
-                                 false,
-                                 extract::eoGenerator};
-constexpr SimpleWalk kExceptions{"SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS  ",
-                                 nullptr,
-                                 "RDB$EXCEPTION_NAME",
-                                 nullptr,
-                                 "SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME='",
-                                 nullptr,
-                                 "'  ",
-                                 false,
-                                 true,
-                                 true,
-                                 false,
-                                 extract::eoException};
-constexpr SimpleWalk kDomains{
-    "SELECT RDB$FIELD_NAME FROM RDB$FIELDS  ",
-    " WHERE RDB$FIELD_NAME <> 'PK_ACESSO' AND (SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' AND "
-    "SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'MON$') AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'RDB$' "
-    "AND SUBSTRING(RDB$FIELD_NAME FROM 1 FOR 4) <> 'SEC$'",
-    "RDB$FIELD_NAME",
-    nullptr,
-    "SELECT RDB$FIELD_NAME FROM RDB$FIELDS WHERE RDB$FIELD_NAME='",
-    nullptr,
-    "'  ",
-    true,
-    true,
-    true,
-    false,
-    extract::eoDomain};
-constexpr SimpleWalk kTriggers{
-    "SELECT  RDB$RELATION_NAME, RDB$TRIGGER_NAME FROM RDB$TRIGGERS TRG WHERE COALESCE(TRG.RDB$SYSTEM_FLAG, "
-    "0) "
-    "= 0 AND NOT EXISTS (SELECT * FROM RDB$CHECK_CONSTRAINTS CHK WHERE CHK.RDB$TRIGGER_NAME = "
-    "TRG.RDB$TRIGGER_NAME)  ",
-    nullptr,
-    "RDB$TRIGGER_NAME",
-    "RDB$RELATION_NAME",
-    "SELECT RDB$TRIGGER_BLR, RDB$TRIGGER_SOURCE, RDB$RELATION_NAME FROM RDB$TRIGGERS "
-    "WHERE RDB$TRIGGER_NAME='",
-    "' AND RDB$RELATION_NAME='",
-    "' ",
-    false,
-    true,
-    true,
-    false,
-    extract::eoTrigger};
-constexpr SimpleWalk kIndexes{"SELECT RDB$INDEX_NAME, RDB$RELATION_NAME FROM RDB$INDICES IDX WHERE "
-                              "COALESCE(IDX.RDB$SYSTEM_FLAG, 0) = 0 "
-                              "AND NOT EXISTS (SELECT * FROM RDB$RELATION_CONSTRAINTS RC WHERE "
-                              "RC.RDB$INDEX_NAME = IDX.RDB$INDEX_NAME)  "
-                              "ORDER BY RDB$RELATION_NAME ASC ",
-                              nullptr,
-                              "RDB$INDEX_NAME",
-                              "RDB$RELATION_NAME",
-                              "SELECT RDB$INDEX_NAME FROM RDB$INDICES WHERE RDB$INDEX_NAME='",
-                              "' AND RDB$RELATION_NAME='",
-                              "' ",
-                              false,
-                              true,
-                              true,
-                              true,
-                              extract::eoIndexes};
-
-// The name the index process gives the extractor: trimmed, every blank removed.
-std::string withoutBlanks(const std::string& name) {
-    std::string out;
-    for (const char c : data::trim(name))
-        if (c != ' ')
-            out += c;
-    return out;
-}
-
-DesignCount simpleWalk(const SimpleWalk& w, sync::SyncComponents& components) {
+// Processes 1, 2, 3, 6 and 7: the kind's own enumeration, one probe per row it does not leave
+// alone, and for each missing object what the kind does on the target besides running its DDL.
+// The queries, name forms and rules are read from the kind itself, so the floor cannot drift from
+// the process.
+DesignCount simpleWalk(const sync::ObjectKind& kind, sync::SyncComponents& components) {
     DesignCount count;
     auto source = cursorOn(components.IBDatabase1());
     auto probe = cursorOn(components.IBDatabase2());
     source->SelectSQL().Clear();
-    source->SelectSQL().Add(w.enumeration1);
-    if (w.enumeration2)
-        source->SelectSQL().Add(w.enumeration2);
+    for (const char* line : kind.enumeration)
+        source->SelectSQL().Add(line);
     source->Open();
     while (!source->Eof()) {
+        if (kind.leavesAlone && kind.leavesAlone(*source)) {
+            source->Next();
+            continue;
+        }
         ++count.walked;
-        const std::string read = source->FieldByName(w.nameField).AsString();
-        const std::string name = w.trimName ? data::trim(read) : read;
-        std::string text = w.probeHead + literal(name);
-        if (w.relationField)
-            text += w.probeMiddle + literal(source->FieldByName(w.relationField).AsString());
-        openWith(*probe, text + w.probeTail);
+        const std::string read = source->FieldByName(kind.nameField).AsString();
+        const std::string relation =
+            kind.relationField ? source->FieldByName(kind.relationField).AsString() : std::string();
+        std::string text = kind.probe.head + literal(sync::nameIn(kind.probe.name, read));
+        if (kind.probe.withoutRelation && data::trim(relation).empty())
+            text += kind.probe.withoutRelation;
+        else if (kind.probe.middle)
+            text += kind.probe.middle + literal(relation) + kind.probe.tail;
+        else
+            text += kind.probe.tail;
+        openWith(*probe, text);
         if (probe->Eof()) {
             ++count.handled;
-            if (w.extracts)
-                count.extractions.push_back(
-                    {w.kind, w.kind == extract::eoIndexes ? withoutBlanks(read) : read});
-            else
+            if (kind.buildDdl)
                 ++count.ddl;
-            if (w.reconnects)
+            else
+                count.extractions.push_back({kind.extractType, sync::nameIn(kind.extractName, read)});
+            if (kind.reconnect != sync::Reconnect::Never)
                 reconnect(components, count);
         }
-        if (w.eventPerRow)
+        if (kind.pumpEvents)
             ++count.events;
         source->Next();
     }
@@ -319,19 +232,19 @@ DesignCount procedures(sync::SyncComponents& components) {
 DesignCount runFloor(int process, sync::SyncComponents& components) {
     switch (process) {
     case 1:
-        return simpleWalk(kGenerators, components);
+        return simpleWalk(sync::kGeneratorKind, components);
     case 2:
-        return simpleWalk(kExceptions, components);
+        return simpleWalk(sync::kExceptionKind, components);
     case 3:
-        return simpleWalk(kDomains, components);
+        return simpleWalk(sync::kDomainKind, components);
     case 4:
         return tablesAndViews(components);
     case 5:
         return procedures(components);
     case 6:
-        return simpleWalk(kTriggers, components);
+        return simpleWalk(sync::kTriggerKind, components);
     case 7:
-        return simpleWalk(kIndexes, components);
+        return simpleWalk(sync::kIndexKind, components);
     }
     throw std::invalid_argument("no process " + std::to_string(process));
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The floor of each process: the queries and target reconnects that its stated design mandates
+// The floor of each process: the queries and target reconnects that its design makes
 // (source enumeration, one existence probe per object and the further per-object queries the
 // design names, the reconnects its rules call for), run alone on the host's own sessions,
 // without extraction and without DDL. It also tells what the design makes of the current

@@ -26,6 +26,7 @@
 #include "data/ibdatabase.h"
 #include "extract/ibextract.h"
 #include "sync/processes.h"
+#include "sync/registry.h"
 #include "tests/support/scratchdatabase.h"
 #include "tests/support/testserver.h"
 #include "tests/sync/testhost.h"
@@ -91,16 +92,22 @@ long statusKb(const char* key) {
 
 struct Process {
     int number;
-    const char* label;
+    std::string label;
     sync::ProcessEntry run;
 };
 
-constexpr Process kProcesses[] = {
-    {1, "1 generators", sync::runGeneratorProcess}, {2, "2 exceptions", sync::runExceptionProcess},
-    {3, "3 domains", sync::runDomainProcess},       {4, "4 tables+views", sync::runTableViewProcess},
-    {5, "5 procedures", sync::runProcedureProcess}, {6, "6 triggers", sync::runTriggerProcess},
-    {7, "7 indexes", sync::runIndexProcess},
-};
+// Processes 1 to 7 as the registry gives them.
+const std::vector<Process>& benchedProcesses() {
+    static const std::vector<Process> processes = [] {
+        std::vector<Process> out;
+        for (const sync::ProcessRecord& record : sync::processRegistry())
+            if (record.number <= 7)
+                out.push_back(
+                    {record.number, std::to_string(record.number) + " " + record.commandName, record.run});
+        return out;
+    }();
+    return processes;
+}
 
 struct Run {
     const Process* process = nullptr;
@@ -274,7 +281,7 @@ void printMemory(const std::vector<MemoryOverRuns>& memory) {
     std::printf("\nResident memory over %d runs of each process on the full target\n", memory.front().runs);
     std::printf("%-15s %10s %10s %8s\n", "process", "first MB", "last MB", "+MB");
     for (const MemoryOverRuns& m : memory) {
-        std::printf("%-15s", m.process->label);
+        std::printf("%-15s", m.process->label.c_str());
         printMegabytes(m.firstKb);
         printMegabytes(m.lastKb);
         printMegabytes(m.firstKb < 0 || m.lastKb < 0 ? -1 : m.lastKb - m.firstKb);
@@ -288,7 +295,7 @@ void printRuns(const std::vector<Run>& runs) {
                 "walked", "handled", "calls", "stmts", "commits", "commit s", "peak MB", "+MB", "events/exp",
                 "failed");
     for (const Run& r : runs) {
-        std::printf("%-15s %-6s %8.2f %7d %8d %9llu %7llu %7llu %8.2f", r.process->label, r.target,
+        std::printf("%-15s %-6s %8.2f %7d %8d %9llu %7llu %7llu %8.2f", r.process->label.c_str(), r.target,
                     r.run.seconds, r.design.walked, r.design.handled,
                     static_cast<unsigned long long>(r.run.calls),
                     static_cast<unsigned long long>(r.run.statements),
@@ -314,7 +321,7 @@ void printFloors(const std::vector<Run>& runs, const std::array<double, 8>& isql
                                    r.design.ddl + r.executedTexts;
         const long long extra = static_cast<long long>(r.run.statements) - expected;
         std::printf("%-15s %-6s %8.2f %6d %9llu %7llu %9.2f %7llu %8.2f %10.2f %10.2f %+6lld\n",
-                    r.process->label, r.target, r.floor.seconds, r.design.reconnects,
+                    r.process->label.c_str(), r.target, r.floor.seconds, r.design.reconnects,
                     static_cast<unsigned long long>(r.floor.calls),
                     static_cast<unsigned long long>(r.floor.statements), r.extraction.seconds,
                     static_cast<unsigned long long>(r.extraction.statements), isql,
@@ -389,7 +396,7 @@ void printPerObject(double scaleA, const std::vector<Run>& a, double scaleB, con
         oneB.add(b[i]);
         totalA.add(a[i]);
         totalB.add(b[i]);
-        printPerObjectLine(a[i].process->label, oneA, oneB);
+        printPerObjectLine(a[i].process->label.c_str(), oneA, oneB);
     }
     if (totalA.handled > 0 && totalB.handled > 0)
         printPerObjectLine("all", totalA, totalB);
@@ -444,7 +451,7 @@ std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns, int 
         measure([&] { server.isqlChecked(fresh.connectionString(), "SELECT 1 FROM RDB$DATABASE;"); });
     std::printf("isql-fb -x took %.2f s (%zu sections); applying them took", extraction.seconds,
                 sections.size());
-    for (const Process& p : kProcesses)
+    for (const Process& p : benchedProcesses())
         std::printf(" %d: %.2f s%s", p.number, isqlSeconds[static_cast<size_t>(p.number)],
                     p.number < 7 ? "," : "");
     std::printf(" (one isql-fb start and attach alone: %.2f s)\n", idle.seconds);
@@ -455,19 +462,19 @@ std::vector<Run> runAtScale(double scale, bool asyncWrites, int memoryRuns, int 
     std::vector<MemoryOverRuns> memory;
     {
         test::TestHost host(source, target);
-        for (const Process& p : kProcesses) {
+        for (const Process& p : benchedProcesses()) {
             if (!selected(p))
                 continue;
             for (const char* state : {"empty", "full"}) {
                 runs.push_back(runOnce(p, state, host));
                 const Run& r = runs.back();
-                std::printf("  %-15s %-5s %7.2f s (floor %.2f s)\n", p.label, state, r.run.seconds,
+                std::printf("  %-15s %-5s %7.2f s (floor %.2f s)\n", p.label.c_str(), state, r.run.seconds,
                             r.floor.seconds);
                 std::fflush(stdout);
             }
         }
         reconnect = reconnectCost(host, target, 50);
-        for (const Process& p : kProcesses)
+        for (const Process& p : benchedProcesses())
             if (selected(p))
                 memory.push_back(memoryOverRuns(p, host, memoryRuns));
     }

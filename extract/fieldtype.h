@@ -2,7 +2,7 @@
 // Field type rendering: the one place where the catalogue values of a field (RDB$FIELDS, and the
 // RDB$TYPES name of its type code) become the type text of a DDL statement. The domain listing,
 // the column mapping of the table process and the parameter list of the procedure process all
-// render through it; where their stated outputs differ, the difference is an option.
+// render through it; where their outputs differ, the difference is an option.
 #include "extract/extracttext.h"
 
 #include <optional>
@@ -99,7 +99,7 @@ struct FieldTypeOptions {
     BlobSubTypes blobSubTypes = BlobSubTypes::TextOrNumberExceptZero;
 };
 
-// The three stated renderings.
+// The three renderings the processes use.
 // Column mapping of the table process: NUMERIC(9, 2), BLOB SUB_TYPE TEXT, BLOB.
 inline constexpr FieldTypeOptions kColumnTypeOptions{};
 // Procedure parameters: NUMERIC(9,2), integer, BLOB SUB_TYPE 0.

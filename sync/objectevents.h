@@ -24,6 +24,11 @@ enum class ObjectEvent {
     Written, // its statements went to the process log (what the run executes when it may)
     Created, // its statements were executed without failure
     Failed,  // a failure line was written for it
+    // With "Alterar": the target holds another form of it, its alteration was executed, or the
+    // alteration was refused (it would lose or refuse data).
+    Differs,
+    Altered,
+    Refused,
 };
 
 } // namespace vistrel::sync

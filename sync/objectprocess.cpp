@@ -67,6 +67,26 @@ void writeFailure(ProcessView& view, Pane pane, const std::string& line, const s
     }
 }
 
+std::string extractedText(SyncComponents& components, const ObjectKind& kind, const std::string& name) {
+    extract::TIBExtract& extractor = targetExtractor(components);
+    extractor.ExtractObject(kind.extractType, name, extract::TExtractTypes{});
+    std::string ddl = extractor.Items().Text();
+    for (const Rewrite& rewrite : kind.rewrites) {
+        switch (rewrite.op) {
+        case Rewrite::Op::Remove:
+            ddl = removeText(ddl, rewrite.text);
+            break;
+        case Rewrite::Op::RemoveAroundName:
+            ddl = removeText(ddl, rewrite.text + name + rewrite.tail);
+            break;
+        case Rewrite::Op::CreateOrAlter:
+            ddl = createOrAlter(ddl);
+            break;
+        }
+    }
+    return ddl;
+}
+
 namespace {
 
 // The walk of one kind over its rows.
@@ -184,24 +204,7 @@ private:
     }
 
     std::string extractedDdl(const ObjectRow& row) {
-        const std::string name = nameIn(m_kind.extractName, row.name);
-        extract::TIBExtract& extractor = targetExtractor(m_components);
-        extractor.ExtractObject(m_kind.extractType, name, extract::TExtractTypes{});
-        std::string ddl = extractor.Items().Text();
-        for (const Rewrite& rewrite : m_kind.rewrites) {
-            switch (rewrite.op) {
-            case Rewrite::Op::Remove:
-                ddl = removeText(ddl, rewrite.text);
-                break;
-            case Rewrite::Op::RemoveAroundName:
-                ddl = removeText(ddl, rewrite.text + name + rewrite.tail);
-                break;
-            case Rewrite::Op::CreateOrAlter:
-                ddl = createOrAlter(ddl);
-                break;
-            }
-        }
-        return ddl;
+        return extractedText(m_components, m_kind, nameIn(m_kind.extractName, row.name));
     }
 
     // Whether the statement was executed.
@@ -209,7 +212,7 @@ private:
         data::TIBQuery& campos2 = m_components.CAMPOS2();
         campos2.SQL().Clear();
         campos2.SQL().SetText(ddl);
-        if (!m_view.criarauto())
+        if (!m_view.criarauto() || !m_view.sendStatement(ddl))
             return false;
         campos2.ExecSQL();
         return true;
@@ -237,6 +240,8 @@ private:
             const std::vector<std::string> statements =
                 m_kind.statements ? m_kind.statements(ddl) : std::vector<std::string>{text};
             for (const std::string& statement : statements) {
+                if (!m_view.sendStatement(statement))
+                    continue;
                 cursor->SelectSQL().Clear();
                 cursor->SelectSQL().Add(statement);
                 cursor->ExecSQL();

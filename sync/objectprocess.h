@@ -159,6 +159,10 @@ void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind
 void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind& kind,
                  const std::vector<ObjectRow>& rows);
 
+// The extractor's text of the kind's object type for the name (in the kind's extractName form),
+// with the kind's rewrites applied in order: the text the kind's step logs and executes.
+std::string extractedText(SyncComponents& components, const ObjectKind& kind, const std::string& name);
+
 // The one place where a failure line is written: the line in its pane, and under it, in the same
 // pane, the reason the caught error gives (failureReason). A lost connection
 // (data::EIBConnectionLost) writes no line: it is raised again, and the run ends at once.

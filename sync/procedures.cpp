@@ -220,7 +220,7 @@ void procedureStep(SyncComponents& components, ProcessView& view, const Procedur
     data::TTransactionDesc transaction; // Trans
     transaction.TransactionID = 1;
     transaction.IsolationLevel = data::xilREADCOMMITTED;
-    if (view.directExecution()) {
+    if (view.directExecution() && view.sendStatement(" " + view.procedureBufferText() + "   ")) {
         try {
             data::TSQLConnection& connection = components.SQLConnection();
             connection.StartTransaction(transaction);
@@ -236,6 +236,17 @@ void procedureStep(SyncComponents& components, ProcessView& view, const Procedur
 }
 
 } // namespace
+
+std::string procedureStatement(SyncComponents& components, const std::string& name) {
+    data::TIBDataSet parameters;
+    parameters.setDatabase(&components.IBDatabase1());
+    data::TIBDataSet sourceText;
+    sourceText.setDatabase(&components.IBDatabase1());
+    const std::string head =
+        procedureHead(name, parameters, sync::targetCharacterSet(components), targetDialect(components));
+    openWith(sourceText, kSourceQueryHead + literalName(name) + kLiteralTail);
+    return head + "  " + sourceText.FieldByName("CONTEUDO").AsString() + " ";
+}
 
 void runProcedureProcess(SyncComponents& components, ProcessView& view) {
     view.clearProcessLog();

@@ -5,6 +5,8 @@
 #include "sync/components.h"
 #include "sync/processview.h"
 
+#include <string>
+
 namespace vistrel::sync {
 
 // The shape of every process's entry point.
@@ -21,6 +23,10 @@ void runTriggerProcess(SyncComponents& components, ProcessView& view); // 6-COMP
 void runIndexProcess(SyncComponents& components, ProcessView& view);   // 7-COMPARAR  INDICES (Button11Click)
 void runConstraintProcess(SyncComponents& components,
                           ProcessView& view); // 8-COMPARAR CONSTRAINTS (Button12Click)
+
+// The CREATE OR ALTER PROCEDURE statement the procedure process builds for a source procedure
+// (its name trimmed), read from the source's catalogue and written for the target.
+std::string procedureStatement(SyncComponents& components, const std::string& name);
 
 // Gives the stored cursor ORIGEM (already bound to the source) its stored statement and
 // persistent fields.

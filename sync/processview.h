@@ -30,6 +30,11 @@ public:
 
     virtual bool criarauto() const = 0;
     virtual bool rapido() const = 0;
+    // "Alterar": after its walk a process also brings what differs into line (off unless asked).
+    virtual bool alterar() const { return false; }
+    // Told of every statement a run is about to send to the target. A view that writes the script
+    // of a run answers false: the statement is then recorded there and not sent.
+    virtual bool sendStatement(const std::string& /*statement*/) { return true; }
     // Whether the procedure process executes its statements through the direct-execution
     // connection. The window always lets it, whatever criarauto says; the command's dry run and
     // check do not.

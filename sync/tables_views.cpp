@@ -46,7 +46,7 @@ const char* const kColumnProbe =
     "A.RDB$FIELD_NAME FROM RDB$RELATION_FIELDS A, RDB$FIELDS B  WHERE A.RDB$RELATION_NAME=:TABELA AND "
     "A.RDB$FIELD_NAME=:CAMPO AND (B.RDB$FIELD_NAME = A.RDB$FIELD_SOURCE) ";
 
-// What the stated column list ORIGEM does not carry, for every column of one source table: the user
+// What the column list ORIGEM does not carry, for every column of one source table: the user
 // domain the column is declared with, the field's character set, a collation other than the set's
 // default (for a domain column only the column's own), the computed expression, the array bounds
 // ("dimension:lower:upper" items), whether it is an identity column and its generator's start.
@@ -419,7 +419,7 @@ void TablePhase::indexStep(const std::string& table) {
 void TablePhase::campos2(const std::string& text) {
     data::TIBQuery& CAMPOS2 = m_components.CAMPOS2();
     CAMPOS2.SQL().SetText(text);
-    if (m_view.criarauto())
+    if (m_view.criarauto() && m_view.sendStatement(text))
         CAMPOS2.ExecSQL();
 }
 

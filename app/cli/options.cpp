@@ -31,6 +31,12 @@ const char kUsage[] =
     "  --dry-run                    escreve todo o DDL, não executa nada no destino\n"
     "  --fast                       \"Rápido\" marcado: sem reconexão a cada objeto\n"
     "  --check                      nada é executado no destino; mostra por tipo o que seria criado\n"
+    "                               ou alterado e cada objeto que difere (saída 1 se algo difere)\n"
+    "  --alter                      \"Alterar\" marcado: cada processo também altera no destino o\n"
+    "                               que difere, sem perder dados (nada é apagado)\n"
+    "  --script ARQ                 nada é executado no destino; grava em ARQ as instruções que a\n"
+    "                               execução enviaria, na ordem, como script para isql-fb -i\n"
+    "  --report ARQ                 grava em ARQ as diferenças (e o resultado da execução) em JSON\n"
     "  --source-user USUÁRIO        usuário da origem (padrão: ISC_USER, senão SYSDBA)\n"
     "  --target-user USUÁRIO        usuário do destino (padrão: ISC_USER, senão SYSDBA)\n"
     "  --source-password-file ARQ   senha da origem na primeira linha do arquivo (modo 600)\n"
@@ -41,8 +47,9 @@ const char kUsage[] =
     "Senhas nunca na linha de comando: VISTREL_SOURCE_PASSWORD e VISTREL_TARGET_PASSWORD, senão\n"
     "ISC_PASSWORD, ou os arquivos acima.\n"
     "\n"
-    "Saída: 0 nenhum objeto falhou (--check: nada a criar); 1 algum objeto falhou (--check: algo\n"
-    "seria criado); 2 erro de uso ou de conexão; 3 a verificação dos bancos recusou a comparação.\n";
+    "Saída: 0 nenhum objeto falhou (--check: nada difere); 1 algum objeto falhou (--check: algo\n"
+    "seria criado ou alterado); 2 erro de uso ou de conexão; 3 a verificação dos bancos recusou a\n"
+    "comparação.\n";
 
 // "--name=value" gives its value; "--name value" takes the next argument.
 struct Argument {
@@ -212,6 +219,12 @@ Options parseArguments(const std::vector<std::string>& arguments) {
             flag(options.fast);
         } else if (name == "--check") {
             flag(options.check);
+        } else if (name == "--alter") {
+            flag(options.alter);
+        } else if (name == "--script") {
+            options.scriptFile = value();
+        } else if (name == "--report") {
+            options.reportFile = value();
         } else if (name == "--source-user") {
             options.sourceUser = value();
         } else if (name == "--target-user") {
@@ -240,6 +253,8 @@ Options parseArguments(const std::vector<std::string>& arguments) {
         throw UsageError("falta --target SERVIDOR:CAMINHO (veja --help)");
     if (options.check && options.dryRun)
         throw UsageError("--check e --dry-run não vão juntos");
+    if (options.check && options.scriptFile)
+        throw UsageError("--check e --script não vão juntos");
     if (!haveProcesses)
         options.processes = knownProcesses();
     return options;

@@ -45,6 +45,9 @@ struct Options {
     bool dryRun = false;
     bool fast = false;
     bool check = false;
+    bool alter = false;                    // "Alterar" ticked
+    std::optional<std::string> scriptFile; // the statements a run would send, nothing sent
+    std::optional<std::string> reportFile; // the differences (and outcomes) as JSON
     std::optional<std::string> sourceUser;
     std::optional<std::string> targetUser;
     std::optional<std::string> sourcePasswordFile;

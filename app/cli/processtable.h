@@ -1,17 +1,12 @@
 #pragma once
-// The processes the command runs, by number, as the window's buttons run them.
-#include "sync/processes.h"
+// The processes the command runs, by number, as the window's buttons run them (sync/registry.h).
+#include "sync/registry.h"
 
 #include <vector>
 
 namespace vistrel::cli {
 
-struct ProcessEntry {
-    int number;
-    // How the command names the process in its progress line and summary.
-    const char* name;
-    sync::ProcessEntry run;
-};
+using ProcessEntry = sync::ProcessRecord;
 
 // Every process, in the order of their numbers.
 const std::vector<ProcessEntry>& processTable();

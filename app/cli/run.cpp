@@ -3,13 +3,17 @@
 #include "app/buildinfo.h"
 #include "app/cli/output.h"
 #include "app/cli/processtable.h"
+#include "app/cli/review.h"
 #include "app/cli/streamview.h"
 #include "data/errors.h"
 #include "data/strings.h"
 #include "sync/components.h"
 #include "sync/guard.h"
+#include "sync/plan.h"
 
+#include <algorithm>
 #include <exception>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <set>
@@ -28,7 +32,15 @@ struct ProcessSummary {
 };
 
 std::string label(const ProcessEntry& entry) {
-    return "[" + std::to_string(entry.number) + " " + entry.name + "]";
+    return "[" + std::to_string(entry.number) + " " + entry.commandName + "]";
+}
+
+// What --alter did of a kind, after the summary's counts; nothing when it found nothing to alter.
+std::string alterationCounts(const KindCounts& counts) {
+    if (counts.differs == 0 && counts.altered == 0 && counts.refused == 0)
+        return "";
+    return ", diferentes " + std::to_string(counts.differs) + ", alterados " +
+           std::to_string(counts.altered) + ", recusados " + std::to_string(counts.refused);
 }
 
 void writeSummary(Output& output, const std::vector<ProcessSummary>& summaries) {
@@ -43,24 +55,117 @@ void writeSummary(Output& output, const std::vector<ProcessSummary>& summaries) 
             output.outLine(label(*summary.entry) + " " + kindName(kind) + ": percorridos " +
                            std::to_string(counts.walked) + ", faltando " + std::to_string(counts.missing) +
                            ", criados " + std::to_string(counts.created) + ", falhas " +
-                           std::to_string(counts.failed));
+                           std::to_string(counts.failed) + alterationCounts(counts));
     }
 }
 
-// The check's answer: per kind what a run would create. Returns the number of such objects.
-int writeCheck(Output& output, const std::vector<ProcessSummary>& summaries) {
-    int total = 0;
-    for (const ProcessSummary& summary : summaries)
-        for (const auto& [kind, counts] : summary.counts) {
-            output.outLine(label(*summary.entry) + " a criar: " + kindName(kind) + " " +
-                           std::to_string(counts.written));
-            total += counts.written;
+// The kinds of a process, in the order its summary names them.
+std::vector<sync::ObjectType> processTypes(int number) {
+    using sync::ObjectType;
+    switch (number) {
+    case 1:
+        return {ObjectType::Generator};
+    case 2:
+        return {ObjectType::Exception};
+    case 3:
+        return {ObjectType::Domain};
+    case 4:
+        return {ObjectType::Table, ObjectType::Column, ObjectType::View};
+    case 5:
+        return {ObjectType::Procedure};
+    case 6:
+        return {ObjectType::Trigger};
+    case 7:
+        return {ObjectType::Index};
+    case 8:
+        return {ObjectType::Constraint};
+    default:
+        return {};
+    }
+}
+
+// The kinds that the chosen processes walk.
+sync::KindSelection selectedKinds(const std::vector<int>& processes) {
+    sync::KindSelection kinds;
+    for (const int number : processes) {
+        const sync::KindSelection k = sync::processKinds(number);
+        kinds.generators |= k.generators;
+        kinds.exceptions |= k.exceptions;
+        kinds.domains |= k.domains;
+        kinds.tables |= k.tables;
+        kinds.views |= k.views;
+        kinds.procedures |= k.procedures;
+        kinds.triggers |= k.triggers;
+        kinds.indexes |= k.indexes;
+        kinds.constraints |= k.constraints;
+    }
+    return kinds;
+}
+
+// The check's answer, from the plan: per process and kind what a run would create and what
+// differs, every such object by name, the objects only in the target. Returns the number of
+// objects that differ (to create, to alter, refused).
+int writeCheck(Output& output, const std::vector<int>& processes, const std::vector<sync::Difference>& plan,
+               bool alterar) {
+    int create = 0;
+    int alter = 0;
+    int refused = 0;
+    for (const int number : processes) {
+        const ProcessEntry& entry = processEntry(number);
+        for (const sync::ObjectType type : processTypes(number)) {
+            int toCreate = 0;
+            int toAlter = 0;
+            for (const sync::Difference& r : plan) {
+                if (r.type != type)
+                    continue;
+                toCreate += r.action == sync::DifferenceAction::Create;
+                toAlter += r.action == sync::DifferenceAction::Alter;
+                // Without --alter a refused change is one more difference; with it, a run
+                // would leave it as it is, so it is listed and counted apart.
+                if (r.action == sync::DifferenceAction::Refused)
+                    (alterar ? refused : toAlter) += 1;
+            }
+            output.outLine(label(entry) + " a criar: " + kindName(type) + " " + std::to_string(toCreate));
+            if (toAlter > 0)
+                output.outLine(label(entry) + " a alterar: " + kindName(type) + " " +
+                               std::to_string(toAlter));
+            create += toCreate;
+            alter += toAlter;
         }
-    if (total == 0)
+        for (const sync::Difference& r : plan) {
+            const auto types = processTypes(number);
+            if (r.action == sync::DifferenceAction::Same ||
+                std::find(types.begin(), types.end(), r.type) == types.end())
+                continue;
+            output.outLine(label(entry) + " " + sync::differenceLine(r));
+            for (const std::string& refusal : r.refusals)
+                output.outLine(label(entry) + "     Alteração recusada: " + refusal);
+        }
+    }
+    if (refused > 0)
+        output.outLine(std::to_string(refused) +
+                       " objeto(s) com alteração recusada, que a execução deixa como estão.");
+    if (refused > 0)
+        output.outLine(std::to_string(refused) +
+                       " objeto(s) com alteração recusada, que a execução deixa como estão.");
+    if (create + alter == 0)
         output.outLine("Destino em dia: nada a criar.");
     else
-        output.outLine("Destino desatualizado: " + std::to_string(total) + " objeto(s) a criar.");
-    return total;
+        output.outLine("Destino desatualizado: " + std::to_string(create) + " objeto(s) a criar, " +
+                       std::to_string(alter) + " objeto(s) a alterar.");
+    return create + alter;
+}
+
+// Writes a review file; a file that cannot be written is a usage error of its own.
+bool writeFile(Output& output, const std::string& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    if (!file) {
+        output.errLine(kLead + "não foi possível gravar " + path);
+        return false;
+    }
+    return true;
 }
 
 constexpr char kTargetViews[] = "SELECT RDB$RELATION_NAME FROM RDB$RELATIONS WHERE RDB$VIEW_BLR IS NOT NULL";
@@ -165,11 +270,16 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
         return kExitGuard;
     }
 
-    const bool writes = !options.dryRun && !options.check;
+    const bool scripting = options.scriptFile.has_value();
+    const bool writes = !options.dryRun && !options.check && !scripting;
+    // A script run goes every way a run goes, its statements kept for the script instead of sent.
+    std::vector<std::string> scriptStatements;
     StreamView view(output, StreamView::Settings{
-                                .criarauto = writes,
+                                .criarauto = writes || scripting,
                                 .rapido = options.fast,
-                                .targetWrites = writes,
+                                .targetWrites = writes || scripting,
+                                .alterar = options.alter && !options.check,
+                                .script = scripting ? &scriptStatements : nullptr,
                                 .sourceFileName = options.source.fileName,
                                 .targetFileName = options.target.fileName,
                             });
@@ -203,16 +313,30 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
         return kExitUsage;
     }
 
+    // The plan before anything runs, for the report.
+    const sync::KindSelection kinds = selectedKinds(options.processes);
+    std::vector<sync::Difference> planBefore;
+    if (options.reportFile) {
+        try {
+            planBefore = sync::planDifferences(*components, kinds);
+            if (components->IBTransaction2().Active())
+                components->IBTransaction2().Commit();
+        } catch (const std::exception& error) {
+            output.errLine(kLead + "não foi possível ler as diferenças: " + oneLine(error.what()));
+            return kExitUsage;
+        }
+    }
+
     std::vector<ProcessSummary> summaries;
     bool failed = false;
     for (const int number : options.processes) {
         const ProcessEntry& entry = processEntry(number);
-        view.beginProcess(entry.number, entry.name);
+        view.beginProcess(entry.number, entry.commandName);
         std::optional<std::string> escaped;
         try {
             if (entry.number == 4)
                 view.setTargetViews(targetViews(*components));
-            entry.run(*components, view);
+            sync::runProcess(entry, *components, view);
             view.flushPendingMessage();
         } catch (const data::EAbort&) {
             // The guard refused the run; its message says why.
@@ -276,6 +400,17 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
     }
     output.clearProgress();
 
+    // The check's plan and the report's outcomes, read before the sessions go.
+    std::vector<sync::Difference> planAfter;
+    if (options.check || (options.reportFile && writes)) {
+        try {
+            planAfter = sync::planDifferences(*components, kinds);
+        } catch (const std::exception& error) {
+            output.errLine(kLead + "não foi possível ler as diferenças: " + oneLine(error.what()));
+            failed = true;
+        }
+    }
+
     try {
         disconnect(*components);
     } catch (const std::exception& error) {
@@ -284,9 +419,24 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
         return kExitUsage;
     }
     writeSummary(output, summaries);
+    if (scripting && !writeFile(output, *options.scriptFile, isqlScript(scriptStatements)))
+        return kExitUsage;
+    if (options.reportFile) {
+        if (writes)
+            setOutcomes(planBefore, planAfter);
+        const std::string mode = options.check    ? "check"
+                                 : scripting      ? "script"
+                                 : options.dryRun ? "dry-run"
+                                                  : "run";
+        if (!writeFile(
+                output, *options.reportFile,
+                jsonReport({.source = sourceName, .target = targetName, .mode = mode, .alter = options.alter},
+                           planBefore)))
+            return kExitUsage;
+    }
     if (options.check) {
-        const int toCreate = writeCheck(output, summaries);
-        return toCreate > 0 || failed ? kExitObjectFailed : kExitDone;
+        const int differing = writeCheck(output, options.processes, planAfter, options.alter);
+        return differing > 0 || failed ? kExitObjectFailed : kExitDone;
     }
     return failed ? kExitObjectFailed : kExitDone;
 }

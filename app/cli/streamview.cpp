@@ -86,7 +86,8 @@ void StreamView::objectEvent(sync::ObjectEvent event, sync::ObjectType kind, con
             counts.written += 1;
         break;
     case sync::ObjectEvent::Created:
-        if (!presentView)
+        // A script run sends nothing: what it wrote is counted, nothing as created.
+        if (!presentView && !m_settings.script)
             counts.created += 1;
         m_currentOpen = false;
         break;
@@ -94,7 +95,28 @@ void StreamView::objectEvent(sync::ObjectEvent event, sync::ObjectType kind, con
         counts.failed += 1;
         m_currentOpen = false;
         break;
+    case sync::ObjectEvent::Differs:
+        counts.differs += 1;
+        m_currentKind = kind;
+        m_currentOpen = true;
+        break;
+    case sync::ObjectEvent::Altered:
+        if (!m_settings.script)
+            counts.altered += 1;
+        m_currentOpen = false;
+        break;
+    case sync::ObjectEvent::Refused:
+        counts.refused += 1;
+        m_currentOpen = false;
+        break;
     }
+}
+
+bool StreamView::sendStatement(const std::string& statement) {
+    if (!m_settings.script)
+        return true;
+    m_settings.script->push_back(statement);
+    return false;
 }
 
 void StreamView::setProgressMax(int max) {

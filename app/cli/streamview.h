@@ -19,6 +19,10 @@ struct KindCounts {
     int written = 0; // objects whose statements a run executes (--check: would create)
     int created = 0;
     int failed = 0;
+    // With --alter: objects found in another form, altered, and whose alteration was refused.
+    int differs = 0;
+    int altered = 0;
+    int refused = 0;
 };
 
 class StreamView : public sync::ProcessView {
@@ -28,6 +32,10 @@ public:
         bool rapido = false;
         // Whether statements may reach the target at all (off for --dry-run and --check).
         bool targetWrites = true;
+        // "Alterar": each process also alters what differs.
+        bool alterar = false;
+        // Where the statements of a run go instead of the target (--script); nullptr: to the target.
+        std::vector<std::string>* script = nullptr;
         std::string sourceFileName;
         std::string targetFileName;
     };
@@ -57,6 +65,8 @@ public:
     std::string procedureBufferText() const override { return sync::entriesText(m_procedureBuffer); }
     bool criarauto() const override { return m_settings.criarauto; }
     bool rapido() const override { return m_settings.rapido; }
+    bool alterar() const override { return m_settings.alterar; }
+    bool sendStatement(const std::string& statement) override;
     bool directExecution() const override { return m_settings.targetWrites; }
     std::string xbanco() const override { return m_settings.sourceFileName; }
     std::string xbanco2() const override { return m_settings.targetFileName; }

@@ -788,7 +788,7 @@ void WindowTest::processButtonsInTwoRowsOfFiveColumns() {
             QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(caption));
             QVERIFY2(QFontMetrics(button->font()).horizontalAdvance(caption) < button->width(),
                      qPrintable(caption));
-            // Left to right in the stated order, one row each, the rows in the same columns.
+            // Left to right in the window's order, one row each, the rows in the same columns.
             QCOMPARE(button->y(), (*row)[0]->y());
             if (i > 0) {
                 QVERIFY2(button->x() > (*row)[i - 1]->geometry().right(), qPrintable(caption));

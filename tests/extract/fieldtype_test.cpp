@@ -16,7 +16,7 @@ using namespace fieldtype;
 // The type name padded to 93 characters, as the column list's stored field reads it.
 using test::padded;
 
-// A rendering of catalogue values with one of the stated option sets.
+// A rendering of catalogue values with one of the option sets the processes use.
 struct Rendered {
     const FieldTypeOptions* options;
     FieldTypeValues field;

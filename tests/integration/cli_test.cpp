@@ -8,6 +8,9 @@
 #include "tests/support/scratchdatabase.h"
 #include "tests/support/tcprelay.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -452,6 +455,116 @@ INSTANTIATE_TEST_SUITE_P(Losses, CliLostConnection, ::testing::Values(Loss::Shut
                          [](const ::testing::TestParamInfo<Loss>& p) {
                              return std::string(p.param == Loss::Shutdown ? "Shutdown" : "Network");
                          });
+
+// ---- An older customer database upgraded to the newer schema ------------------------------------
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Each customer row as one text, so that a widened column does not change how isql pads it.
+constexpr char kUpgradeRows[] = "SELECT C.ID || '|' || COALESCE(C.NOME, '<null>') || '|' || C.EMAIL || '|' "
+                                "|| COALESCE(P.TOTAL, -1) || '|' || "
+                                "COALESCE(P.STATUS, '<null>') FROM CLIENTES C LEFT JOIN PEDIDOS P ON "
+                                "P.CLIENTE = C.ID ORDER BY C.ID, P.ID";
+
+TEST(CliUpgrade, CheckNamesEveryChangeReportAndScriptReviewThemAlterBringsThemIntoLine) {
+    const ScratchOptions utf8{.characterSet = "UTF8", .connectionCharacterSet = "UTF8"};
+    ScratchOptions newer = utf8;
+    newer.script = sqlScript("upgrade_new.sql");
+    ScratchOptions older = utf8;
+    older.script = sqlScript("upgrade_old.sql");
+    ScratchDatabase source("upgrade_new", kFileName, newer);
+    ScratchDatabase target("upgrade_old", kFileName, older);
+    const std::string rows = [&] {
+        std::string all;
+        for (const std::string& row : target.queryRows(kUpgradeRows))
+            all += row + "\n";
+        return all;
+    }();
+    const std::string untouched = fingerprint(target);
+    const std::string sourceBefore = fingerprint(source);
+
+    // The check names every changed object and fails; it touches nothing.
+    const fs::path report = target.path().parent_path() / "report.json";
+    const SyncRun check = runSync(source, target, {"--check", "--report", report.string()});
+    EXPECT_EQ(check.status, 1) << describe(check);
+    for (const char* line :
+         {"[1 generators] a alterar: generators 1\n",
+          "[1 generators] Generator diferente; G_PEDIDOS (incremento: 1 -> 10)\n",
+          "[2 exceptions] Exception diferente; E_ESTOQUE (mensagem: ",
+          "[3 domains] Domain diferente; DM_STATUS (tipo: VARCHAR(10) -> VARCHAR(15); ",
+          "[4 tabelas e views] Coluna diferente; CLIENTES.EMAIL (tipo: VARCHAR(40) -> VARCHAR(80))\n",
+          "[4 tabelas e views] Coluna existe só no destino; CLIENTES.ANTIGO\n",
+          "[4 tabelas e views] Coluna não encontrada no destino; CLIENTES.CIDADE\n",
+          "[5 procedures] Procedure diferente; SP_TOTAL (parâmetros; corpo)\n",
+          "[6 triggers] Trigger diferente; TR_PED_BI (",
+          "[7 índices] Index diferente; IDX_PED_STATUS (colunas: ",
+          "[8 constraints] Constraint diferente; CK_TOTAL (check: ",
+          "[8 constraints] Constraint diferente; FK_PED_CLI (ações)\n",
+          "Alteração recusada: NOT NULL sobre 1 linha(s) com NULL\n", "Destino desatualizado: "})
+        EXPECT_TRUE(contains(check.out, line)) << line;
+    if (HasFailure())
+        std::cerr << describe(check) << "\n";
+    EXPECT_EQ(fingerprint(target), untouched);
+
+    // The report is the plan as JSON, in the shape the manual page gives.
+    QJsonParseError parseError;
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(readFile(report)), &parseError);
+    ASSERT_EQ(parseError.error, QJsonParseError::NoError) << parseError.errorString().toStdString();
+    const QJsonObject top = document.object();
+    EXPECT_EQ(top["mode"].toString(), "check");
+    EXPECT_TRUE(top["summary"].toObject()["alter"].toInt() > 10);
+    bool sawException = false;
+    for (const QJsonValue value : top["objects"].toArray()) {
+        const QJsonObject object = value.toObject();
+        for (const char* key : {"kind", "name", "action", "outcome"})
+            EXPECT_TRUE(object[key].isString()) << key;
+        for (const char* key : {"differs", "statements", "refusals"})
+            EXPECT_TRUE(object[key].isArray()) << key;
+        EXPECT_TRUE(object["relation"].isString() || object["relation"].isNull());
+        if (object["name"].toString() == "E_ESTOQUE") {
+            sawException = true;
+            EXPECT_EQ(object["kind"].toString(), "exception");
+            EXPECT_EQ(object["action"].toString(), "alter");
+            EXPECT_EQ(object["statements"].toArray().at(0).toString(),
+                      "CREATE OR ALTER EXCEPTION E_ESTOQUE 'Estoque insuficiente para o pedido'");
+        }
+    }
+    EXPECT_TRUE(sawException);
+
+    // The script of an --alter run, executed nothing; isql-fb runs it as it stands.
+    const fs::path script = target.path().parent_path() / "upgrade.sql";
+    const SyncRun scripted = runSync(source, target, {"--alter", "--script", script.string()});
+    EXPECT_EQ(scripted.status, 0) << describe(scripted);
+    EXPECT_EQ(fingerprint(target), untouched);
+    const std::string scriptText = readFile(script);
+    EXPECT_TRUE(contains(scriptText, "SET TERM ")) << scriptText;
+    EXPECT_TRUE(contains(scriptText, "ALTER TABLE CLIENTES ALTER EMAIL TYPE VARCHAR(80)")) << scriptText;
+    EXPECT_NO_THROW(target.runScript(script)) << scriptText;
+
+    // A run with --alter then brings the rest into line; the check with --alter finds nothing to do,
+    // the refusals only listed; the rows are the customer's still; the source is untouched.
+    const SyncRun run = runSync(source, target, {"--alter"});
+    EXPECT_EQ(run.status, 0) << describe(run);
+    const SyncRun after = runSync(source, target, {"--check", "--alter"});
+    EXPECT_EQ(after.status, 0) << describe(after);
+    EXPECT_TRUE(contains(after.out, "Coluna diferente; CLIENTES.NOME (NOT NULL: não -> sim)"))
+        << describe(after);
+    std::string rowsAfter;
+    for (const std::string& row : target.queryRows(kUpgradeRows))
+        rowsAfter += row + "\n";
+    EXPECT_EQ(rowsAfter, rows);
+    EXPECT_EQ(fingerprint(source), sourceBefore);
+
+    // A second run alters nothing (the view phase sends its views again, as every run does).
+    const SyncRun again = runSync(source, target, {"--alter"});
+    EXPECT_EQ(again.status, 0) << describe(again);
+    EXPECT_FALSE(contains(again.out, "Inicio da Alteração")) << describe(again);
+    EXPECT_FALSE(std::regex_search(again.out, std::regex(", alterados [1-9]"))) << describe(again);
+}
 
 } // namespace
 } // namespace vistrel::test::integration

@@ -80,7 +80,7 @@ struct HeadCase {
     const char* counts; // inputs/outputs
 };
 
-// The procedure of the stated example, then the shapes without inputs, without outputs, without
+// The procedure of the order-entry example, then the shapes without inputs, without outputs, without
 // either: each is logged exactly, created on the empty target with the source's counts, and gives
 // the source's result there.
 const HeadCase kHeadCases[] = {

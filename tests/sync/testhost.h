@@ -24,6 +24,9 @@ public:
     std::vector<std::string> messages;
     bool criarautoValue = true;
     bool rapidoValue = false;
+    bool alterarValue = false;
+    // Statements a run sent to the target, in order, as the view is told of them.
+    std::vector<std::string> sentStatements;
     // A stop is asked for once the process log holds this many entries (0: never).
     size_t stopAfterLogEntries = 0;
     std::string xbancoValue;
@@ -45,6 +48,11 @@ public:
     std::string procedureBufferText() const override { return sync::entriesText(procedureBuffer); }
     bool criarauto() const override { return criarautoValue; }
     bool rapido() const override { return rapidoValue; }
+    bool alterar() const override { return alterarValue; }
+    bool sendStatement(const std::string& statement) override {
+        sentStatements.push_back(statement);
+        return true;
+    }
     bool stopRequested() const override {
         return stopAfterLogEntries > 0 && processLog.size() >= stopAfterLogEntries;
     }
