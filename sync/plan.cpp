@@ -661,8 +661,15 @@ private:
             r.statements.push_back(constraintDrop(*fk));
         r.statements.push_back(constraintDrop(t));
         r.statements.push_back(constraintDdl(s, m_dialect));
-        for (const ConstraintDefinition* fk : referencing)
-            r.statements.push_back(constraintDdl(*fk, m_dialect));
+        // Each comes back as the source declares it where the source has it (it may reference the
+        // key's new columns), else as the target had it.
+        for (const ConstraintDefinition* fk : referencing) {
+            const ConstraintDefinition* declared = nullptr;
+            for (const ConstraintDefinition& c : m_source.constraints)
+                if (c.name == fk->name && c.table == fk->table && !isServerConstraintName(c.name))
+                    declared = &c;
+            r.statements.push_back(constraintDdl(declared ? *declared : *fk, m_dialect));
+        }
     }
 
     SyncComponents& m_components;

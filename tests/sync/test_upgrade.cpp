@@ -217,6 +217,204 @@ TEST_F(UpgradeTest, ARebuildThatFailsHalfWayLeavesTheObjectAsItWas) {
         "1");
 }
 
+// ---- One change at a time ------------------------------------------------------------------------
+
+// A target holding an older form of one object, the source the newer one, the processes that "Alterar"
+// runs, and what the plan says of the object afterwards: the same on both sides, or refused with why
+// (the rows that stand in the way are left as they are).
+struct ChangeCase {
+    const char* label;
+    const char* target;
+    const char* source;
+    std::vector<int> processes;
+    ObjectType type;
+    const char* name;
+    DifferenceAction after;
+    const char* refusal; // a part of the refusal's text, for a refused change
+    const char* rows;    // a query whose rows must not change
+};
+
+const ChangeCase kChangeCases[] = {
+    {"ColumnComputedExpression",
+     "CREATE TABLE T (A INTEGER, B COMPUTED BY (A * 2));",
+     "CREATE TABLE T (A INTEGER, B COMPUTED BY (A * 3));",
+     {4},
+     ObjectType::Column,
+     "T.B",
+     DifferenceAction::Same,
+     "",
+     ""},
+    {"ColumnDomain",
+     "CREATE DOMAIN D AS INTEGER; CREATE TABLE T (A INTEGER); INSERT INTO T VALUES (1);",
+     "CREATE DOMAIN D AS INTEGER; CREATE TABLE T (A D);",
+     {3, 4},
+     ObjectType::Column,
+     "T.A",
+     DifferenceAction::Same,
+     "",
+     "SELECT A FROM T"},
+    {"ColumnPosition",
+     "CREATE TABLE T (A INTEGER, B INTEGER, C INTEGER); INSERT INTO T VALUES (1, 2, 3);",
+     "CREATE TABLE T (A INTEGER, C INTEGER, B INTEGER);",
+     {4},
+     ObjectType::Column,
+     "T.B",
+     DifferenceAction::Same,
+     "",
+     "SELECT A, B, C FROM T"},
+    {"ColumnOtherCharacterSet",
+     "CREATE TABLE T (A VARCHAR(10) CHARACTER SET WIN1252);",
+     "CREATE TABLE T (A VARCHAR(10) CHARACTER SET UTF8);",
+     {4},
+     ObjectType::Column,
+     "T.A",
+     DifferenceAction::Refused,
+     "outro conjunto de caracteres",
+     ""},
+    {"DomainCheckBrokenByRows",
+     "CREATE DOMAIN D AS INTEGER; CREATE TABLE T (A D); INSERT INTO T VALUES (1); INSERT INTO T VALUES (5);",
+     "CREATE DOMAIN D AS INTEGER CHECK (VALUE < 3); CREATE TABLE T (A D);",
+     {3},
+     ObjectType::Domain,
+     "D",
+     DifferenceAction::Refused,
+     "o novo check recusaria 1 linha(s)",
+     "SELECT A FROM T ORDER BY A"},
+    {"CheckBrokenByRows",
+     "CREATE TABLE T (A INTEGER, CONSTRAINT CK CHECK (A >= 0)); INSERT INTO T VALUES (5);",
+     "CREATE TABLE T (A INTEGER, CONSTRAINT CK CHECK (A < 3));",
+     {8},
+     ObjectType::Constraint,
+     "CK",
+     DifferenceAction::Refused,
+     "a nova regra recusaria 1 linha(s)",
+     "SELECT A FROM T"},
+    {"UniqueIndexOverRepeatedRows",
+     "CREATE TABLE T (A INTEGER); CREATE INDEX IX ON T (A); INSERT INTO T VALUES (1); INSERT INTO T VALUES "
+     "(1);",
+     "CREATE TABLE T (A INTEGER); CREATE UNIQUE INDEX IX ON T (A);",
+     {7},
+     ObjectType::Index,
+     "IX",
+     DifferenceAction::Refused,
+     "recusaria 2 linha(s) repetidas",
+     "SELECT A FROM T"},
+    {"IndexDescendingAndExpression",
+     "CREATE TABLE T (A INTEGER, B VARCHAR(5)); CREATE INDEX IX ON T (A);",
+     "CREATE TABLE T (A INTEGER, B VARCHAR(5)); CREATE DESCENDING INDEX IX ON T COMPUTED BY (UPPER(B));",
+     {7},
+     ObjectType::Index,
+     "IX",
+     DifferenceAction::Same,
+     "",
+     ""},
+    {"ForeignKeyOverOrphanRows",
+     "CREATE TABLE P (ID INTEGER NOT NULL PRIMARY KEY); CREATE TABLE Q (ID INTEGER NOT NULL PRIMARY KEY); "
+     "CREATE TABLE C (X INTEGER, CONSTRAINT FK FOREIGN KEY (X) REFERENCES P (ID)); INSERT INTO P VALUES (1); "
+     "INSERT INTO C VALUES (1);",
+     "CREATE TABLE P (ID INTEGER NOT NULL PRIMARY KEY); CREATE TABLE Q (ID INTEGER NOT NULL PRIMARY KEY); "
+     "CREATE TABLE C (X INTEGER, CONSTRAINT FK FOREIGN KEY (X) REFERENCES Q (ID));",
+     {8},
+     ObjectType::Constraint,
+     "FK",
+     DifferenceAction::Refused,
+     "a nova regra recusaria 1 linha(s)",
+     "SELECT X FROM C"},
+    {"KeyRebuiltWithTheForeignKeysOnIt",
+     "CREATE TABLE P (ID INTEGER NOT NULL, CODE INTEGER NOT NULL, CONSTRAINT PK_P PRIMARY KEY (CODE)); "
+     "CREATE TABLE C (X INTEGER, CONSTRAINT FK_C FOREIGN KEY (X) REFERENCES P (CODE)); "
+     "INSERT INTO P VALUES (1, 1); INSERT INTO C VALUES (1);",
+     "CREATE TABLE P (ID INTEGER NOT NULL, CODE INTEGER NOT NULL, CONSTRAINT PK_P PRIMARY KEY (ID)); "
+     "CREATE TABLE C (X INTEGER, CONSTRAINT FK_C FOREIGN KEY (X) REFERENCES P (ID));",
+     {8},
+     ObjectType::Constraint,
+     "PK_P",
+     DifferenceAction::Same,
+     "",
+     "SELECT X FROM C"},
+    {"TriggerMadeInactive",
+     "CREATE TABLE T (A INTEGER); SET TERM ^ ; CREATE TRIGGER TR FOR T ACTIVE BEFORE INSERT AS BEGIN NEW.A = "
+     "1; "
+     "END^ SET TERM ; ^",
+     "CREATE TABLE T (A INTEGER); SET TERM ^ ; CREATE TRIGGER TR FOR T INACTIVE BEFORE INSERT OR UPDATE AS "
+     "BEGIN NEW.A = 1; END^ SET TERM ; ^",
+     {6},
+     ObjectType::Trigger,
+     "TR",
+     DifferenceAction::Same,
+     "",
+     ""},
+    {"DatabaseTriggerBody",
+     "CREATE TABLE T (A INTEGER); SET TERM ^ ; CREATE TRIGGER TR_CONNECT ACTIVE ON CONNECT AS BEGIN END^ "
+     "SET TERM ; ^",
+     "CREATE TABLE T (A INTEGER); SET TERM ^ ; CREATE TRIGGER TR_CONNECT ACTIVE ON CONNECT AS DECLARE X "
+     "INTEGER; BEGIN X = 1; END^ SET TERM ; ^",
+     {6},
+     ObjectType::Trigger,
+     "TR_CONNECT",
+     DifferenceAction::Same,
+     "",
+     ""},
+    {"ProcedureParameterDefault",
+     "SET TERM ^ ; CREATE PROCEDURE SP (A INTEGER = 1) RETURNS (R INTEGER) AS BEGIN R = A; SUSPEND; END^ "
+     "SET TERM ; ^",
+     "SET TERM ^ ; CREATE PROCEDURE SP (A INTEGER = 2) RETURNS (R INTEGER) AS BEGIN R = A; SUSPEND; END^ "
+     "SET TERM ; ^",
+     {5},
+     ObjectType::Procedure,
+     "SP",
+     DifferenceAction::Same,
+     "",
+     ""},
+};
+
+class OneChange : public ::testing::TestWithParam<ChangeCase> {};
+
+TEST_P(OneChange, AlterarBringsItIntoLineOrRefusesItAndKeepsTheRows) {
+    const ChangeCase& c = GetParam();
+    ScratchDatabase source("nova", "fatura.fdb", {.sql = c.source});
+    ScratchDatabase target("antiga", "fatura.fdb", {.sql = c.target});
+    const std::vector<std::string> rows = *c.rows ? target.queryRows(c.rows) : std::vector<std::string>{};
+    std::vector<sync::Difference> records;
+    {
+        TestHost host(source, target);
+        const auto before = sync::planDifferences(host.components(), sync::KindSelection::all());
+        const auto differing = std::find_if(before.begin(), before.end(), [&](const sync::Difference& r) {
+            return r.type == c.type && r.name == c.name;
+        });
+        ASSERT_NE(differing, before.end());
+        EXPECT_NE(differing->action, DifferenceAction::Same) << c.label;
+        host.alterarValue = true;
+        for (const int number : c.processes)
+            sync::runProcess(*sync::findProcess(number), host.components(), host);
+        if (host.IBTransaction2().Active())
+            host.IBTransaction2().Commit();
+        records = sync::planDifferences(host.components(), sync::KindSelection::all());
+        const std::string errors = sync::entriesText(host.errorLog);
+        EXPECT_EQ(errors.find("Não foi possivel"), std::string::npos) << errors;
+        if (*c.refusal) {
+            EXPECT_NE(errors.find(c.refusal), std::string::npos) << errors;
+        }
+    }
+    const auto record = std::find_if(records.begin(), records.end(), [&](const sync::Difference& r) {
+        return r.type == c.type && r.name == c.name;
+    });
+    ASSERT_NE(record, records.end());
+    EXPECT_EQ(record->action, c.after) << sync::differenceLine(*record);
+    if (*c.refusal) {
+        ASSERT_FALSE(record->refusals.empty());
+        EXPECT_NE(record->refusals[0].find(c.refusal), std::string::npos) << record->refusals[0];
+    }
+    if (*c.rows) {
+        EXPECT_EQ(target.queryRows(c.rows), rows);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, OneChange, ::testing::ValuesIn(kChangeCases),
+                         [](const ::testing::TestParamInfo<ChangeCase>& p) {
+                             return std::string(p.param.label);
+                         });
+
 TEST(SourceText, TextsThatDifferOnlyInBlanksAtLineEndsOrLineBreaksAreTheSame) {
     struct Case {
         const char* a;
