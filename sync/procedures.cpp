@@ -14,6 +14,7 @@
 
 #include <exception>
 #include <optional>
+#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -35,6 +36,17 @@ constexpr char kCreateOrAlterProcedure[] = " CREATE OR ALTER PROCEDURE ";
 constexpr char kProcedureFailed[] = "Houve algum problema na execução dessa procedure ";
 constexpr char kProcedureComparisonFinished[] = "Comparação de procedure finalizada;";
 constexpr char kStatementEnd[] = " ; ";
+
+// A procedure that something else needs before its own turn (a view selecting from it, another
+// procedure of a cycle) is first made as its header with this body; the walk of process 5 then
+// finds the body on the target and gives the procedure its own.
+// A header with output parameters suspends, so that a view can select from it.
+constexpr char kHeaderOnlyMark[] = "/* Vistrel: cabeçalho; o corpo vem no processo 5 */";
+constexpr char kHeaderOnlyBodyHead[] = "BEGIN ";
+constexpr char kHeaderOnlySelectable[] = " SUSPEND; END";
+constexpr char kHeaderOnlyExecutable[] = " EXIT; END";
+constexpr char kCreatingHeader[] = "Criando cabeçalho da Procedure....";
+constexpr char kHeaderFailed[] = "Não foi possivel criar o cabeçalho da procedure: ";
 
 // The text without its last two characters; shorter texts contribute nothing.
 std::string dropLastTwo(const std::string& text) {
@@ -137,7 +149,8 @@ constexpr char kProceduresDependedOn[] = "5";
 
 // The source rows in walk order: newest first, except that a procedure goes after the procedures it
 // calls, so that one run creates a caller and the procedure it calls in either order of age.
-std::vector<ProcedureRow> procedureRows(SyncComponents& components, data::TIBDataSet& procedures) {
+std::vector<ProcedureRow> procedureRows(SyncComponents& components, data::TIBDataSet& procedures,
+                                        std::set<std::string>& inCycles) {
     std::vector<ProcedureRow> rows;
     std::vector<std::string> names;
     for (; !procedures.Eof(); procedures.Next()) {
@@ -148,6 +161,7 @@ std::vector<ProcedureRow> procedureRows(SyncComponents& components, data::TIBDat
     }
     const auto dependsOn =
         sourceDependencies(components.IBDatabase1(), kProcedureDependent, kProceduresDependedOn);
+    inCycles = cycleMembers(names, dependsOn);
     std::vector<ProcedureRow> ordered;
     ordered.reserve(rows.size());
     for (const size_t i : dependencyOrder(names, dependsOn))
@@ -193,7 +207,12 @@ void procedureStep(SyncComponents& components, ProcessView& view, const Procedur
     const bool present = !targetProcedure.Eof();
     const bool sameCounts = row.inputs == targetProcedure.FieldByName("RDB$PROCEDURE_INPUTS").AsString() &&
                             row.outputs == targetProcedure.FieldByName("RDB$PROCEDURE_OUTPUTS").AsString();
-    if (present && sameCounts)
+    // A procedure made as its header earlier in the run (or in a run that stopped) still needs
+    // its body.
+    const bool headerOnly =
+        present && targetProcedure.FieldByName("RDB$PROCEDURE_SOURCE").AsString().find(kHeaderOnlyMark) !=
+                       std::string::npos;
+    if (present && sameCounts && !headerOnly)
         return;
 
     view.objectEvent(ObjectEvent::Missing, ObjectType::Procedure, name);
@@ -237,6 +256,50 @@ void procedureStep(SyncComponents& components, ProcessView& view, const Procedur
 
 } // namespace
 
+void createProcedureHeaders(SyncComponents& components, ProcessView& view,
+                            const std::vector<std::string>& names, bool execute) {
+    if (names.empty())
+        return;
+    data::TIBDataSet parameters;
+    parameters.setDatabase(&components.IBDatabase1());
+    data::TIBDataSet target;
+    target.setDatabase(&components.IBDatabase2());
+    const std::string characterSet = sync::targetCharacterSet(components);
+    for (const std::string& name : names) {
+        stopIfRequested(view);
+        openWith(target, kProcedureProbeHead + literalName(name) + kLiteralTail);
+        const bool present = !target.Eof();
+        target.Close();
+        if (present)
+            continue;
+        view.appendProcessLog(kCreatingHeader + name);
+        try {
+            const std::string head = procedureHead(name, parameters, characterSet, targetDialect(components));
+            const bool selectable = head.find(" RETURNS ") != std::string::npos;
+            const std::string statement = head + "  " + kHeaderOnlyBodyHead + kHeaderOnlyMark +
+                                          (selectable ? kHeaderOnlySelectable : kHeaderOnlyExecutable);
+            view.appendProcessLog(statement);
+            if (!execute || !view.sendStatement(statement))
+                continue;
+            // Made and committed on the target session, on a statement released right after: a
+            // statement still prepared would keep the procedure in use there.
+            {
+                data::TIBDataSet header;
+                header.setDatabase(&components.IBDatabase2());
+                header.ParamCheck = false;
+                header.SelectSQL().Add(statement);
+                header.ExecSQL();
+            }
+            components.IBTransaction2().Commit();
+        } catch (const std::exception& error) {
+            writeFailure(view, Pane::ErrorLog, kHeaderFailed + name, error);
+        }
+    }
+    // The target session reads the headers from now on.
+    if (components.IBTransaction2().Active())
+        components.IBTransaction2().Commit();
+}
+
 std::string procedureStatement(SyncComponents& components, const std::string& name) {
     data::TIBDataSet parameters;
     parameters.setDatabase(&components.IBDatabase1());
@@ -262,10 +325,22 @@ void runProcedureProcess(SyncComponents& components, ProcessView& view) {
     const std::string targetCharacterSet = sync::targetCharacterSet(components);
 
     view.appendProcessLog("");
-    for (const ProcedureRow& row : procedureRows(components, procedures)) {
+    std::set<std::string> inCycles;
+    const std::vector<ProcedureRow> rows = procedureRows(components, procedures, inCycles);
+    // The procedures that call each other in a cycle get their headers first, so that each body
+    // finds the others.
+    std::vector<std::string> headers;
+    for (const ProcedureRow& row : rows)
+        if (inCycles.count(row.name))
+            headers.push_back(row.name);
+    createProcedureHeaders(components, view, headers, view.directExecution());
+    for (const ProcedureRow& row : rows) {
         stopIfRequested(view);
         procedureStep(components, view, row, targetProcedure, parameters, sourceText, targetCharacterSet);
     }
+    // The views that waited for their procedures come now.
+    if (view.directExecution())
+        sendWaitingViews(components, view);
     view.showMessage(kProcedureComparisonFinished);
 }
 

@@ -185,6 +185,36 @@ std::vector<size_t> dependencyOrder(const std::vector<std::string>& names,
     return order;
 }
 
+std::set<std::string> cycleMembers(const std::vector<std::string>& names,
+                                   const std::multimap<std::string, std::string>& dependsOn) {
+    std::set<std::string> known;
+    for (const std::string& name : names)
+        known.insert(data::trim(name));
+    // An object is in a cycle when it reaches itself through another object it uses.
+    std::set<std::string> members;
+    for (const std::string& start : known) {
+        std::set<std::string> seen;
+        std::vector<std::string> pending;
+        const auto push = [&](const std::string& from) {
+            const auto [first, last] = dependsOn.equal_range(from);
+            for (auto it = first; it != last; ++it)
+                if (known.count(it->second) && it->second != from && seen.insert(it->second).second)
+                    pending.push_back(it->second);
+        };
+        push(start);
+        while (!pending.empty()) {
+            const std::string next = pending.back();
+            pending.pop_back();
+            if (next == start) {
+                members.insert(start);
+                break;
+            }
+            push(next);
+        }
+    }
+    return members;
+}
+
 std::multimap<std::string, std::string> sourceDependencies(data::TIBDatabase& source, int dependentType,
                                                            const std::string& dependedOnTypes) {
     data::TIBDataSet cursor;

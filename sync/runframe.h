@@ -6,6 +6,7 @@
 #include "sync/processview.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,11 @@ std::string targetCharacterSet(SyncComponents& components);
 // Returns the indexes into names in walk order.
 std::vector<size_t> dependencyOrder(const std::vector<std::string>& names,
                                     const std::multimap<std::string, std::string>& dependsOn);
+
+// The objects (trimmed names) that reach themselves through one or more others they use: the
+// members of a cycle, which no order can create one after the other.
+std::set<std::string> cycleMembers(const std::vector<std::string>& names,
+                                   const std::multimap<std::string, std::string>& dependsOn);
 
 // The dependencies between objects in the source, read from RDB$DEPENDENCIES: per trimmed dependent
 // name, the trimmed names it depends on. dependentType and dependedOnTypes are the catalogue's type

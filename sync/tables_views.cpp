@@ -21,9 +21,11 @@
 #include "sync/runframe.h"
 #include "sync/runstop.h"
 
+#include <algorithm>
 #include <exception>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -426,9 +428,26 @@ void TablePhase::campos2(const std::string& text) {
 // Catalogue type codes of RDB$DEPENDENCIES: a view (as dependent), a table or view, a view.
 constexpr int kViewDependent = 1;
 constexpr char kRelationsDependedOn[] = "0, 1";
+constexpr char kProceduresDependedOn[] = "5";
 
 // The views go through the per-object driver in the order of the relation list, except that a view
 // goes after the views it selects from, so that one run creates them all.
+// Whether the target holds an object of this catalogue query's kind by this name.
+bool targetHolds(SyncComponents& components, const char* queryHead, const std::string& name) {
+    data::TIBDataSet probe;
+    probe.setDatabase(&components.IBDatabase2());
+    openWith(probe, queryHead + literalName(name) + "'");
+    return !probe.Eof();
+}
+
+constexpr char kTargetProcedure[] = "SELECT 1 FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME = '";
+constexpr char kTargetRelation[] = "SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = '";
+constexpr char kViewWaits[] = "View aguarda o processo 5 (usa procedure); ";
+
+// The views go through the per-object driver in the order of the relation list, except that a view
+// goes after the views it selects from, so that one run creates them all. A view that selects (or
+// selects from a view that selects) from a procedure the target lacks waits for process 5, which
+// makes the procedure and then the view.
 void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& relations) {
     view.appendProcessLog(kViewPhaseStart);
     std::vector<ObjectRow> rows;
@@ -438,14 +457,70 @@ void viewPhase(SyncComponents& components, ProcessView& view, data::TIBDataSet& 
         names.push_back(rows.back().name);
     }
     const auto dependsOn = sourceDependencies(components.IBDatabase1(), kViewDependent, kRelationsDependedOn);
+    const std::map<std::string, std::set<std::string>> overProcedures =
+        viewsOverProcedures(components.IBDatabase1());
+    if (!overProcedures.empty())
+        components.SQLConnection().setConnected(false);
     std::vector<ObjectRow> ordered;
     ordered.reserve(rows.size());
-    for (const size_t i : dependencyOrder(names, dependsOn))
+    for (const size_t i : dependencyOrder(names, dependsOn)) {
+        const auto uses = overProcedures.find(data::trim(rows[i].name));
+        if (uses != overProcedures.end() &&
+            std::any_of(uses->second.begin(), uses->second.end(), [&](const std::string& procedure) {
+                return !targetHolds(components, kTargetProcedure, procedure);
+            })) {
+            view.appendProcessLog(kViewWaits + data::trim(rows[i].name));
+            continue;
+        }
         ordered.push_back(rows[i]);
+    }
     walkObjects(components, view, kViewKind, ordered);
 }
 
 } // namespace
+
+std::map<std::string, std::set<std::string>> viewsOverProcedures(data::TIBDatabase& source) {
+    const auto usesProcedures = sourceDependencies(source, kViewDependent, kProceduresDependedOn);
+    const auto usesRelations = sourceDependencies(source, kViewDependent, kRelationsDependedOn);
+    std::map<std::string, std::set<std::string>> reached;
+    for (const auto& [viewName, procedure] : usesProcedures)
+        reached[viewName].insert(procedure);
+    // A view over such a view reaches its procedures too.
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& [viewName, relation] : usesRelations) {
+            const auto used = reached.find(relation);
+            if (used == reached.end())
+                continue;
+            const std::set<std::string> procedures = used->second;
+            std::set<std::string>& mine = reached[viewName];
+            const size_t before = mine.size();
+            mine.insert(procedures.begin(), procedures.end());
+            grew = grew || mine.size() != before;
+        }
+    }
+    return reached;
+}
+
+void sendWaitingViews(SyncComponents& components, ProcessView& view) {
+    const auto overProcedures = viewsOverProcedures(components.IBDatabase1());
+    std::vector<std::string> names;
+    for (const auto& [viewName, procedures] : overProcedures)
+        if (!targetHolds(components, kTargetRelation, viewName))
+            names.push_back(viewName);
+    if (names.empty())
+        return;
+    // The target session sees what the direct-execution connection committed from here on.
+    components.SQLConnection().setConnected(false);
+    if (components.IBTransaction2().Active())
+        components.IBTransaction2().Commit();
+    const auto dependsOn = sourceDependencies(components.IBDatabase1(), kViewDependent, kRelationsDependedOn);
+    std::vector<ObjectRow> ordered;
+    for (const size_t i : dependencyOrder(names, dependsOn))
+        ordered.push_back({.name = names[i], .relation = {}});
+    view.appendProcessLog(kViewPhaseStart);
+    walkObjects(components, view, kViewKind, ordered);
+}
 
 void runTableViewProcess(SyncComponents& components, ProcessView& view) {
     runGuards(components, view);
