@@ -120,16 +120,6 @@ std::string source(data::TIBDataSet& row, const char* field) {
     return normalizedSource(row.FieldByName(field).AsString());
 }
 
-bool isTextCode(int code) {
-    using namespace extract::fieldtype;
-    return code == kChar || code == kVarchar || code == kCString;
-}
-
-bool isExactNumericCode(int code) {
-    using namespace extract::fieldtype;
-    return code == kSmallint || code == kInteger || code == kBigint;
-}
-
 int storagePrecision(int code) {
     using namespace extract::fieldtype;
     return code == kSmallint ? 4 : code == kInteger ? 9 : 18;
@@ -157,7 +147,7 @@ FieldType fieldType(data::TIBDataSet& row) {
         // Compared as what it is; the processes report such a type when they meet it.
         type.text = "TYPE " + std::to_string(values.typeCode);
     }
-    if (isTextCode(values.typeCode)) {
+    if (isTextType(values.typeCode)) {
         type.length = values.characterLength.value_or(values.length);
         type.characterSet = text(row, "T_SET");
         type.collation = text(row, "T_COLLATION");
@@ -167,7 +157,7 @@ FieldType fieldType(data::TIBDataSet& row) {
     } else {
         type.length = values.length;
     }
-    if (isExactNumericCode(values.typeCode))
+    if (isExactNumericType(values.typeCode))
         type.precision = values.precision.value_or(storagePrecision(values.typeCode));
     return type;
 }
@@ -298,6 +288,16 @@ void readConstraints(data::TIBDatabase& session, SchemaDefinitions& out) {
 }
 
 } // namespace
+
+bool isTextType(int typeCode) {
+    using namespace extract::fieldtype;
+    return typeCode == kChar || typeCode == kVarchar || typeCode == kCString;
+}
+
+bool isExactNumericType(int typeCode) {
+    using namespace extract::fieldtype;
+    return typeCode == kSmallint || typeCode == kInteger || typeCode == kBigint;
+}
 
 std::optional<int64_t> catalogueNumber(const data::TField& field) {
     if (field.IsNull())

@@ -32,6 +32,11 @@ std::optional<int64_t> catalogueNumber(const data::TField& field);
 // the empty lines at both ends removed. Texts that differ only there are the same definition.
 std::string normalizedSource(const std::string& text);
 
+// Whether a catalogue type code is a text type (CHAR, VARCHAR, CSTRING) or an integer storage of an
+// exact numeric (SMALLINT, INTEGER, BIGINT, scaled or not).
+bool isTextType(int typeCode);
+bool isExactNumericType(int typeCode);
+
 // The type of a field (domain, column or parameter) as a statement declares it.
 struct FieldType {
     std::string text;         // VARCHAR(40), NUMERIC(9, 2), BLOB SUB_TYPE TEXT, ...

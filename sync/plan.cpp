@@ -57,16 +57,6 @@ std::string change(const std::string& what, const std::string& target, const std
            (source.empty() ? "(nenhum)" : source);
 }
 
-bool isText(int code) {
-    using namespace extract::fieldtype;
-    return code == kChar || code == kVarchar || code == kCString;
-}
-
-bool isExact(int code) {
-    using namespace extract::fieldtype;
-    return code == kSmallint || code == kInteger || code == kBigint;
-}
-
 enum class TypeChange { Same, Widen, Narrow, OtherSet, OtherCollation, Other };
 
 // How a field's type would change from the target's to the source's.
@@ -74,7 +64,7 @@ TypeChange typeChange(const FieldType& target, const FieldType& source) {
     using namespace extract::fieldtype;
     if (target.text == source.text && target.characterSet == source.characterSet)
         return target.collation == source.collation ? TypeChange::Same : TypeChange::OtherCollation;
-    if (isText(target.typeCode) && isText(source.typeCode)) {
+    if (isTextType(target.typeCode) && isTextType(source.typeCode)) {
         if (target.characterSet != source.characterSet)
             return TypeChange::OtherSet;
         if (source.length < target.length)
@@ -83,7 +73,7 @@ TypeChange typeChange(const FieldType& target, const FieldType& source) {
             return TypeChange::Widen;
         return TypeChange::Other;
     }
-    if (isExact(target.typeCode) && isExact(source.typeCode)) {
+    if (isExactNumericType(target.typeCode) && isExactNumericType(source.typeCode)) {
         if (source.scale != target.scale)
             return TypeChange::Other;
         return source.precision >= target.precision ? TypeChange::Widen : TypeChange::Narrow;
@@ -741,35 +731,41 @@ const char* failureName(ObjectType type) {
 
 } // namespace
 
-KindSelection processKinds(int processNumber) {
-    KindSelection kinds;
+std::vector<ObjectType> processObjectTypes(int processNumber) {
     switch (processNumber) {
     case 1:
-        kinds.generators = true;
-        break;
+        return {ObjectType::Generator};
     case 2:
-        kinds.exceptions = true;
-        break;
+        return {ObjectType::Exception};
     case 3:
-        kinds.domains = true;
-        break;
+        return {ObjectType::Domain};
     case 4:
-        kinds.tables = kinds.views = true;
-        break;
+        return {ObjectType::Table, ObjectType::Column, ObjectType::View};
     case 5:
-        kinds.procedures = true;
-        break;
+        return {ObjectType::Procedure};
     case 6:
-        kinds.triggers = true;
-        break;
+        return {ObjectType::Trigger};
     case 7:
-        kinds.indexes = true;
-        break;
+        return {ObjectType::Index};
     case 8:
-        kinds.constraints = true;
-        break;
+        return {ObjectType::Constraint};
     default:
-        break;
+        return {};
+    }
+}
+
+KindSelection processKinds(int processNumber) {
+    KindSelection kinds;
+    for (const ObjectType type : processObjectTypes(processNumber)) {
+        kinds.generators |= type == ObjectType::Generator;
+        kinds.exceptions |= type == ObjectType::Exception;
+        kinds.domains |= type == ObjectType::Domain;
+        kinds.tables |= type == ObjectType::Table || type == ObjectType::Column;
+        kinds.views |= type == ObjectType::View;
+        kinds.procedures |= type == ObjectType::Procedure;
+        kinds.triggers |= type == ObjectType::Trigger;
+        kinds.indexes |= type == ObjectType::Index;
+        kinds.constraints |= type == ObjectType::Constraint;
     }
     return kinds;
 }

@@ -42,7 +42,9 @@ struct Difference {
 // processes' order; within a kind, source objects in name order, then the target's own.
 std::vector<Difference> planDifferences(SyncComponents& components, const KindSelection& kinds);
 
-// The kinds a process walks, by its number (1 to 8); none for another number.
+// The kinds a process walks, by its number (1 to 8), in the order its summary names them; none for
+// another number.
+std::vector<ObjectType> processObjectTypes(int processNumber);
 KindSelection processKinds(int processNumber);
 
 // How the records speak: the kind's name in lines ("Exception", "Coluna", ...), the action's

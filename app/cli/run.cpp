@@ -59,31 +59,6 @@ void writeSummary(Output& output, const std::vector<ProcessSummary>& summaries) 
     }
 }
 
-// The kinds of a process, in the order its summary names them.
-std::vector<sync::ObjectType> processTypes(int number) {
-    using sync::ObjectType;
-    switch (number) {
-    case 1:
-        return {ObjectType::Generator};
-    case 2:
-        return {ObjectType::Exception};
-    case 3:
-        return {ObjectType::Domain};
-    case 4:
-        return {ObjectType::Table, ObjectType::Column, ObjectType::View};
-    case 5:
-        return {ObjectType::Procedure};
-    case 6:
-        return {ObjectType::Trigger};
-    case 7:
-        return {ObjectType::Index};
-    case 8:
-        return {ObjectType::Constraint};
-    default:
-        return {};
-    }
-}
-
 // The kinds that the chosen processes walk.
 sync::KindSelection selectedKinds(const std::vector<int>& processes) {
     sync::KindSelection kinds;
@@ -112,7 +87,7 @@ int writeCheck(Output& output, const std::vector<int>& processes, const std::vec
     int refused = 0;
     for (const int number : processes) {
         const ProcessEntry& entry = processEntry(number);
-        for (const sync::ObjectType type : processTypes(number)) {
+        for (const sync::ObjectType type : sync::processObjectTypes(number)) {
             int toCreate = 0;
             int toAlter = 0;
             for (const sync::Difference& r : plan) {
@@ -133,7 +108,7 @@ int writeCheck(Output& output, const std::vector<int>& processes, const std::vec
             alter += toAlter;
         }
         for (const sync::Difference& r : plan) {
-            const auto types = processTypes(number);
+            const auto types = sync::processObjectTypes(number);
             if (r.action == sync::DifferenceAction::Same ||
                 std::find(types.begin(), types.end(), r.type) == types.end())
                 continue;
@@ -402,9 +377,11 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
 
     // The check's plan and the report's outcomes, read before the sessions go.
     std::vector<sync::Difference> planAfter;
+    bool planAfterRead = false;
     if (options.check || (options.reportFile && writes)) {
         try {
             planAfter = sync::planDifferences(*components, kinds);
+            planAfterRead = true;
         } catch (const std::exception& error) {
             output.errLine(kLead + "não foi possível ler as diferenças: " + oneLine(error.what()));
             failed = true;
@@ -422,8 +399,12 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
     if (scripting && !writeFile(output, *options.scriptFile, isqlScript(scriptStatements)))
         return kExitUsage;
     if (options.reportFile) {
-        if (writes)
+        if (writes && planAfterRead)
             setOutcomes(planBefore, planAfter);
+        else if (writes)
+            // What the run made of them cannot be told without the catalogues read again.
+            for (sync::Difference& record : planBefore)
+                record.outcome = "unknown";
         const std::string mode = options.check    ? "check"
                                  : scripting      ? "script"
                                  : options.dryRun ? "dry-run"
@@ -434,6 +415,9 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
                            planBefore)))
             return kExitUsage;
     }
+    // A check that could not read the differences answers nothing about them.
+    if (options.check && !planAfterRead)
+        return kExitUsage;
     if (options.check) {
         const int differing = writeCheck(output, options.processes, planAfter, options.alter);
         return differing > 0 || failed ? kExitObjectFailed : kExitDone;

@@ -74,16 +74,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "Erro na tabela: " + padded("T"),
                    "    SQLCODE -607: unsuccessful metadata update - ALTER TABLE T failed - SQL error code = "
                    "-607 - Invalid command - Table T does not exist"},
-        // The view selects from a procedure, which the view phase's walk does not carry.
+        // The view selects a column that the target's procedure of that name does not return.
         ReasonCase{"view", sync::runTableViewProcess,
                    "CREATE TABLE T (ID INTEGER);\n"
                    "SET TERM ^ ;\n"
                    "CREATE PROCEDURE SP_BASE RETURNS (ID INTEGER) AS BEGIN ID = 1; SUSPEND; END^\n"
                    "SET TERM ; ^\n"
                    "CREATE VIEW V_SOBRE (ID) AS SELECT ID FROM SP_BASE;\n",
-                   kTargetWithoutExtra, false, "Não foi possivel criar à view V_SOBRE",
-                   "    SQLCODE -204: unsuccessful metadata update - CREATE OR ALTER VIEW V_SOBRE failed - "
-                   "Dynamic SQL Error - SQL error code = -204 - Table unknown - SP_BASE"},
+                   "CREATE TABLE T (ID INTEGER);\n"
+                   "SET TERM ^ ;\n"
+                   "CREATE PROCEDURE SP_BASE RETURNS (OUTRO INTEGER) AS BEGIN OUTRO = 1; SUSPEND; END^\n"
+                   "SET TERM ; ^\n",
+                   false, "Não foi possivel criar à view V_SOBRE",
+                   "    SQLCODE -206: unsuccessful metadata update - CREATE OR ALTER VIEW V_SOBRE failed - "
+                   "Dynamic SQL Error - SQL error code = -206 - Column unknown - ID"},
         ReasonCase{"procedure", sync::runProcedureProcess,
                    "CREATE TABLE T (ID INTEGER, EXTRA INTEGER);\n"
                    "SET TERM ^ ;\n"
