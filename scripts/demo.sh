@@ -23,11 +23,20 @@ export LC_ALL=C.UTF-8
 
 readonly ME="demo.sh"
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
+# shellcheck source=scripts/fbconf.sh
+source "$ROOT/scripts/fbconf.sh"
 DEMO_DIR="${VISTREL_DEMO_DIR:-/var/lib/vistrel-demo}"
 readonly FB_SERVER=/usr/sbin/firebird
 readonly FB_ETC=/etc/firebird/3.0
 readonly FB_SECURITY_SQL=/usr/share/firebird/3.0/security.sql
-readonly PORT=3050
+# VISTREL_DEMO_PORT moves the demo server off 3050 (the script's own test uses a free port); the
+# window's presets reach only port 3050.
+readonly PORT="${VISTREL_DEMO_PORT:-3050}"
+if [[ "$PORT" == 3050 ]]; then
+    readonly HOST=127.0.0.1
+else
+    readonly HOST="127.0.0.1/$PORT"
+fi
 readonly MARK_BEGIN="# >>> vistrel demo (scripts/demo.sh rewrites this block)"
 readonly MARK_END="# <<< vistrel demo"
 
@@ -168,7 +177,8 @@ fi
 chmod -R u+rwX,g+rwX,o-rwx "$DEMO_DIR/F" "$DEMO_DIR/E" "$DEMO_DIR/security"
 
 # 3. The aliases, in a marked block of databases.conf (replaced on every run). The server
-#    reads the file again at every attach, so a running server needs no restart.
+#    reads the file again at the first attach after its modification time changed, so a running
+#    server needs no restart; fbconf_replace makes sure that the time changes.
 block="$(
     cat <<EOF
 $MARK_BEGIN
@@ -186,7 +196,7 @@ EOF
 tmpconf="$(mktemp)"
 awk -v b="$MARK_BEGIN" -v e="$MARK_END" '$0 == b { skip = 1 } !skip { print } $0 == e { skip = 0 }' "$dbconf" >"$tmpconf"
 printf '%s\n' "$block" >>"$tmpconf"
-cat "$tmpconf" >"$dbconf"
+fbconf_replace "$dbconf" <"$tmpconf"
 rm -f "$tmpconf"
 say "aliases written to $dbconf"
 
@@ -196,7 +206,7 @@ build_db() { # label alias user password file script
     if [[ -f "$file" ]]; then
         local try
         for try in 1 2 3 4; do
-            out="$(isql_remote "$user" "$password" "127.0.0.1:$alias" 2>&1 <<<'DROP DATABASE;')" && break
+            out="$(isql_remote "$user" "$password" "$HOST:$alias" 2>&1 <<<'DROP DATABASE;')" && break
             if [[ "$out" == *"user name and password are not defined"* ]]; then
                 echo "$out" >&2
                 die "the $label security database does not accept the window's password; stop the Firebird server, delete $DEMO_DIR/security and run again"
@@ -210,7 +220,7 @@ build_db() { # label alias user password file script
     fi
     rm -f "$file"
     if ! out="$(isql_create 2>&1 <<EOF
-CREATE DATABASE '127.0.0.1:$alias' USER '$user' PASSWORD '$password';
+CREATE DATABASE '$HOST:$alias' USER '$user' PASSWORD '$password';
 COMMIT;
 EOF
     )"; then
@@ -220,12 +230,12 @@ EOF
     if ! out="$( (
         cat "$script"
         printf '\nCOMMIT;\n'
-    ) | isql_remote "$user" "$password" "127.0.0.1:$alias" 2>&1)"; then
+    ) | isql_remote "$user" "$password" "$HOST:$alias" 2>&1)"; then
         echo "$out" >&2
         die "$script failed on the $label database"
     fi
     [[ -f "$file" ]] || die "the alias $alias did not lead to $file"
-    say "$label database ready: 127.0.0.1:$alias -> $file"
+    say "$label database ready: $HOST:$alias -> $file"
 }
 build_db source "$SRC_ALIAS" "$SRC_USER" "$SRC_PASSWORD" "$SRC_FILE" "$ROOT/tests/sql/demo_source.sql"
 build_db target "$TGT_ALIAS" "$TGT_USER" "$TGT_PASSWORD" "$TGT_FILE" "$ROOT/tests/sql/demo_target.sql"
@@ -236,11 +246,11 @@ count_tables() { # user password database
     isql_remote "$1" "$2" "$3" 2>&1 <<<'SET HEADING OFF; SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0;' |
         tr -d ' \n'
 }
-src_count="$(count_tables "$SRC_USER" "$SRC_PASSWORD" "127.0.0.1:$SRC_ALIAS")"
-tgt_count="$(count_tables "$TGT_USER" "$TGT_PASSWORD" "127.0.0.1:$TGT_ALIAS")"
+src_count="$(count_tables "$SRC_USER" "$SRC_PASSWORD" "$HOST:$SRC_ALIAS")"
+tgt_count="$(count_tables "$TGT_USER" "$TGT_PASSWORD" "$HOST:$TGT_ALIAS")"
 [[ "$src_count" =~ ^[0-9]+$ && "$tgt_count" =~ ^[0-9]+$ ]] ||
     die "the demo databases do not answer with the window's presets (source: $src_count, target: $tgt_count)"
-if isql_remote "$TGT_USER" "$TGT_PASSWORD" "127.0.0.1:$SRC_ALIAS" <<<'QUIT;' >/dev/null 2>&1; then
+if isql_remote "$TGT_USER" "$TGT_PASSWORD" "$HOST:$SRC_ALIAS" <<<'QUIT;' >/dev/null 2>&1; then
     die "the target password opens the source database: the per-database security is not in effect"
 fi
 chown -R firebird:firebird "$DEMO_DIR/F" "$DEMO_DIR/E" 2>/dev/null || true
