@@ -3,11 +3,13 @@
 #include "app/buildinfo.h"
 #include "app/datasource.h"
 #include "app/dbgrid.h"
+#include "app/logpane.h"
 #include "app/messagebox.h"
 #include "app/panel.h"
 #include "app/progressbar.h"
 #include "app/signals.h"
 #include "app/textcodec.h"
+#include "app/windowaids.h"
 #include "data/errors.h"
 #include "sync/guard.h"
 #include "sync/plan.h"
@@ -105,6 +107,9 @@ QPushButton* boldButton(const char* caption, QWidget* parent) {
     auto* button = new QPushButton(text(caption), parent);
     QFont font = button->font();
     font.setBold(true);
+    // The condensed face where the system has one, so that the two rows of process buttons fit
+    // a window 1024 pixels wide in a wide substitute of the window's font.
+    font.setStretch(QFont::SemiCondensed);
     button->setFont(font);
     return button;
 }
@@ -162,6 +167,8 @@ private:
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     createComponents();
     buildLayout();
+    applyKeyboardAids(*this);
+    fitToScreen(*this, screen());
     connectHandlers();
     setStoredSettings();
     // All stored settings are in place: the source stored as connected attaches now and starts
@@ -182,7 +189,6 @@ TForm1::~TForm1() {
 void TForm1::createComponents() {
     setWindowTitle(QStringLiteral("Vistrel"));
     setFont(QFont(QStringLiteral("Tahoma"), 8));
-    resize(1276, 693);
 
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -237,10 +243,13 @@ void TForm1::createComponents() {
     DBGrid2 = new TDBGrid(Panel4);
     DBGrid2->setDataSource(DataSource2);
 
-    Memo1 = textPane(central);
+    LogArea = new TLogArea(central);
+    Memo1 = new TLogPane(QStringLiteral("log-processos.txt"), LogArea);
+    LogArea->addPane(static_cast<TLogPane*>(Memo1));
     // The process log opens holding one empty line: the first entry goes on the line below it.
     appendEntry(Memo1, QString());
-    Memo3 = textPane(central);
+    Memo3 = new TLogPane(QStringLiteral("log-erros.txt"), LogArea);
+    LogArea->addPane(static_cast<TLogPane*>(Memo3));
     Memo3->hide();
     Memo2 = textPane(central);
     Memo2->hide();
@@ -250,6 +259,11 @@ void TForm1::createComponents() {
     Panel2 = bandPanel(central);
     Label3 = boldWhiteLabel(QString(), Panel2);
     Label4 = boldWhiteLabel(QStringLiteral("ORVEN SOFTWARE"), Panel2);
+    for (QLabel* label : {Label3, Label4}) {
+        QFont font = label->font();
+        font.setStretch(QFont::SemiCondensed);
+        label->setFont(font);
+    }
 
     Panel6 = bandPanel(Panel2);
     Panel6->setFrameShape(QFrame::Box);
@@ -389,25 +403,26 @@ void TForm1::buildLayout() {
     band->addWidget(Button13);
     outer->addWidget(Panel5);
 
-    // Middle area: left grid, the two logs in the same place, right grid.
+    // Middle area: left grid, the two logs in the same place, right grid. The three share the
+    // window's width in their designed proportions (233, the rest, 185 of 1276 pixels), each
+    // keeping a width it stays usable at.
     auto* middle = new QHBoxLayout;
     middle->setContentsMargins(0, 0, 0, 0);
     middle->setSpacing(0);
-    Panel3->setFixedWidth(233);
+    const auto share = [middle](QWidget* part, int proportion, int minimumWidth) {
+        part->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+        part->setMinimumWidth(minimumWidth);
+        middle->addWidget(part, proportion);
+    };
     auto* left = new QVBoxLayout(Panel3);
     left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(DBGrid1);
-    middle->addWidget(Panel3);
-    auto* logs = new QGridLayout;
-    logs->setContentsMargins(0, 0, 0, 0);
-    logs->addWidget(Memo1, 0, 0);
-    logs->addWidget(Memo3, 0, 0);
-    middle->addLayout(logs, 1);
-    Panel4->setFixedWidth(185);
+    share(Panel3, 233, 140);
+    share(LogArea, 1276 - 233 - 185, 320);
     auto* right = new QVBoxLayout(Panel4);
     right->setContentsMargins(0, 0, 0, 0);
     right->addWidget(DBGrid2);
-    middle->addWidget(Panel4);
+    share(Panel4, 185, 110);
     outer->addLayout(middle, 1);
 
     // Bottom band: version and maker labels, then the process panel.
@@ -420,9 +435,9 @@ void TForm1::buildLayout() {
     labels->addWidget(Label4);
     labels->addStretch(1);
     bottom->addLayout(labels);
-    bottom->addStretch(1);
-    Panel6->setFixedWidth(1061);
-    bottom->addWidget(Panel6);
+    bottom->addSpacing(8);
+    // The process panel takes the rest of the band's width.
+    bottom->addWidget(Panel6, 1);
 
     auto* processes = new QHBoxLayout(Panel6);
     processes->setContentsMargins(4, 2, 2, 2);
@@ -443,29 +458,30 @@ void TForm1::buildLayout() {
     }
 
     processes->addLayout(options);
-    processes->addStretch(1);
-    // Two rows of five columns. Every button is as wide as the widest caption needs in the
-    // window's font, so that no caption is cut; the second row's fifth column stays free, so that
-    // "LOG DE ERROS" still ends that row.
+    // A free area of the panel between the options and the buttons (a click there connects both
+    // rows).
+    processes->addSpacing(24);
+    // Two rows of five columns, which grow with the panel. Each column is at least as wide as the
+    // widest caption in it needs in the window's font, so that no caption is cut; the second
+    // row's fifth column stays free, so that "LOG DE ERROS" still ends that row.
     auto* buttons = new QGridLayout;
     buttons->setSpacing(2);
     QPushButton* firstRow[] = {Button6, Button9, Button10, Button11, Button12};
     QPushButton* secondRow[] = {INICIAR, Button5, Button7, Button8};
-    int buttonWidth = 0;
-    for (const auto& buttonRow : {std::span<QPushButton*>(firstRow), std::span<QPushButton*>(secondRow)})
-        for (QPushButton* button : buttonRow)
-            buttonWidth = std::max(buttonWidth, button->sizeHint().width());
-    int column = 0;
-    for (QPushButton* button : firstRow) {
-        button->setFixedWidth(buttonWidth);
-        buttons->addWidget(button, 0, column++);
+    for (int column = 0; column < 5; ++column) {
+        int width = firstRow[column]->sizeHint().width();
+        if (column < 4)
+            width = std::max(width, secondRow[column]->sizeHint().width());
+        buttons->setColumnMinimumWidth(column, width);
+        buttons->setColumnStretch(column, 1);
+        firstRow[column]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        buttons->addWidget(firstRow[column], 0, column);
+        if (column < 4) {
+            secondRow[column]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+            buttons->addWidget(secondRow[column], 1, column);
+        }
     }
-    column = 0;
-    for (QPushButton* button : secondRow) {
-        button->setFixedWidth(buttonWidth);
-        buttons->addWidget(button, 1, column++);
-    }
-    processes->addLayout(buttons);
+    processes->addLayout(buttons, 1);
     outer->addWidget(Panel2);
 }
 
@@ -733,6 +749,29 @@ void TForm1::Panel6Click() {
 
 // ---- Processes ---------------------------------------------------------------------------------
 
+void TForm1::runProcessNumber(int number) {
+    const sync::ProcessRecord& process = *sync::findProcess(number);
+    m_counter.beginProcess(number, [this] { return sync::targetViewNames(m_components); });
+    const auto writeSummary = [&] {
+        for (const std::string& line : sync::summaryLines(process, m_counter.counts()))
+            appendProcessLog(line);
+    };
+    try {
+        sync::runProcess(process, m_components, *this);
+    } catch (const data::EAbort&) {
+        // The guard refused the run: its message is all there is to say.
+        throw;
+    } catch (const data::EIBConnectionLost&) {
+        appendProcessLog(sync::interruptedLine(process));
+        throw;
+    } catch (...) {
+        m_counter.countEscapedFailure();
+        writeSummary();
+        throw;
+    }
+    writeSummary();
+}
+
 void TForm1::Button6Click() {
     runProcessNumber(1);
 }
@@ -827,10 +866,6 @@ void TForm1::setProgressPosition(int position) {
     ProgressBar1->setPosition(position);
 }
 
-void TForm1::runProcessNumber(int number) {
-    sync::runProcess(*sync::findProcess(number), m_components, *this);
-}
-
 // Reads both catalogues and writes what differs into the process log; nothing is executed.
 void TForm1::Button13Click() {
     sync::runDifferences(m_components, *this);
@@ -838,6 +873,10 @@ void TForm1::Button13Click() {
 
 bool TForm1::alterar() const {
     return CheckBox3->isChecked();
+}
+
+void TForm1::objectEvent(sync::ObjectEvent event, sync::ObjectType type, const std::string& name) {
+    m_counter.record(event, type, name);
 }
 
 bool TForm1::criarautoTicked() const {

@@ -5,6 +5,7 @@
 #include "app/progressbar.h"
 #include "sync/components.h"
 #include "sync/processview.h"
+#include "sync/runcounts.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -24,6 +25,7 @@ namespace vistrel::app {
 
 class TDataSource;
 class TDBGrid;
+class TLogArea;
 class TPanel;
 
 // Lamp colours of the connection rows.
@@ -98,6 +100,7 @@ public:
     QPlainTextEdit* Memo1 = nullptr; // process log
     QPlainTextEdit* Memo2 = nullptr; // procedure buffer, never visible
     QPlainTextEdit* Memo3 = nullptr; // error log
+    TLogArea* LogArea = nullptr;     // Memo1 and Memo3 in one place, with the find bar
 
     TDBGrid* DBGrid1 = nullptr;
     TDBGrid* DBGrid2 = nullptr;
@@ -184,6 +187,7 @@ public:
     void setDataSource2(data::TIBDataSet* dataSet) override;
     void setProgressMax(int max) override;
     void setProgressPosition(int position) override;
+    void objectEvent(sync::ObjectEvent event, sync::ObjectType type, const std::string& name) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -201,7 +205,9 @@ private:
     // Connects a control's signal to a handler run inside the guard.
     void runGuarded(HandlerKind kind, void (TForm1::*handler)());
 
-    // A process as its button runs it (its walk, then with "Alterar" ticked its alterations).
+    // A process as its button runs it (its walk, then with "Alterar" ticked its alterations),
+    // counting what it reports; at its end (an error's too) its summary lines go into the
+    // process log.
     void runProcessNumber(int number);
     void createComponents();
     void buildLayout();
@@ -225,6 +231,8 @@ private:
 
     // The sessions, stored components and run cursors, alive until the window is destroyed.
     sync::SyncComponents m_components;
+    // What the running process reported per object, for its summary.
+    sync::RunCounter m_counter;
     // Entries of the procedure buffer as byte strings.
     std::vector<std::string> m_procedureBuffer;
 

@@ -231,7 +231,9 @@ const ObjectKind kIndexKind{
     // A commit refused at the reconnect (a unique index over duplicate rows, for one) is this
     // index's failure like any other.
     .reconnect = Reconnect::UnlessRapido,
-    .failure = {.pane = Pane::ProcessLog, .line = "Não foi possivel criar esse indice!"},
+    .failure = {.pane = Pane::ProcessLog,
+                .line = "Não foi possivel criar esse indice!",
+                .errorLogLine = "Não foi possivel criar o indice: "},
     .pumpEvents = true,
     .completion = kProcessFinished,
 };

@@ -52,7 +52,8 @@ std::string failureReason(const std::exception& error) {
     return reason;
 }
 
-void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& error) {
+void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& error,
+                  const std::string& errorLogLine) {
     // A lost connection ends the run instead: no object after it can reach the server, and one
     // message for the whole run says so where the run is reported.
     if (const auto* lost = dynamic_cast<const data::EIBConnectionLost*>(&error))
@@ -64,6 +65,8 @@ void writeFailure(ProcessView& view, Pane pane, const std::string& line, const s
     } else {
         view.appendProcessLog(line);
         view.appendProcessLog(reason);
+        view.appendErrorLog(errorLogLine.empty() ? line : errorLogLine);
+        view.appendErrorLog(reason);
     }
 }
 
@@ -175,7 +178,8 @@ private:
     void reportFailure(const ObjectFailure& failure, const std::string& lineName,
                        const std::exception& error) {
         const std::string line = failure.namesObject ? failure.line + lineName : std::string(failure.line);
-        writeFailure(m_view, failure.pane, line, error);
+        writeFailure(m_view, failure.pane, line, error,
+                     failure.errorLogLine ? failure.errorLogLine + lineName : std::string());
         m_view.objectEvent(ObjectEvent::Failed, m_kind.type, lineName);
     }
 

@@ -99,6 +99,9 @@ struct ObjectFailure {
     Pane pane = Pane::ProcessLog;
     const char* line = nullptr;
     bool namesObject = false;
+    // For a line in the process log that does not name its object: the lead-in of the line the
+    // error log gets instead, followed by the name (nullptr: the error log gets the line itself).
+    const char* errorLogLine = nullptr;
 };
 
 struct ObjectKind {
@@ -164,9 +167,13 @@ void walkObjects(SyncComponents& components, ProcessView& view, const ObjectKind
 std::string extractedText(SyncComponents& components, const ObjectKind& kind, const std::string& name);
 
 // The one place where a failure line is written: the line in its pane, and under it, in the same
-// pane, the reason the caught error gives (failureReason). A lost connection
-// (data::EIBConnectionLost) writes no line: it is raised again, and the run ends at once.
-void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& error);
+// pane, the reason the caught error gives (failureReason). A line of the process log also stands
+// in the error log, with its reason, so that the error log holds every failure of a run; there it
+// is `errorLogLine` when that is given (a line that names the object the process log's does not).
+// A lost connection (data::EIBConnectionLost) writes no line: it is raised again, and the run ends
+// at once.
+void writeFailure(ProcessView& view, Pane pane, const std::string& line, const std::exception& error,
+                  const std::string& errorLogLine = {});
 
 // The reason of a failure as one indented line: "    SQLCODE -607: " and the server's message for
 // an error the server reported, the message alone for any other; the message's lines are joined

@@ -27,35 +27,22 @@ const std::string kLead = "vistrel-sync: ";
 // What one process left behind, for the summary.
 struct ProcessSummary {
     const ProcessEntry* entry;
-    std::vector<std::pair<sync::ObjectType, KindCounts>> counts;
+    sync::RunCounts counts;
     bool interrupted = false;
 };
 
 std::string label(const ProcessEntry& entry) {
-    return "[" + std::to_string(entry.number) + " " + entry.commandName + "]";
-}
-
-// What --alter did of a kind, after the summary's counts; nothing when it found nothing to alter.
-std::string alterationCounts(const KindCounts& counts) {
-    if (counts.differs == 0 && counts.altered == 0 && counts.refused == 0)
-        return "";
-    return ", diferentes " + std::to_string(counts.differs) + ", alterados " +
-           std::to_string(counts.altered) + ", recusados " + std::to_string(counts.refused);
+    return sync::processLabel(entry);
 }
 
 void writeSummary(Output& output, const std::vector<ProcessSummary>& summaries) {
     for (const ProcessSummary& summary : summaries) {
         if (summary.interrupted) {
-            output.outLine(label(*summary.entry) + " interrompido (conexão perdida)");
+            output.outLine(sync::interruptedLine(*summary.entry));
             continue;
         }
-        if (summary.counts.empty())
-            output.outLine(label(*summary.entry) + " nenhum objeto");
-        for (const auto& [kind, counts] : summary.counts)
-            output.outLine(label(*summary.entry) + " " + kindName(kind) + ": percorridos " +
-                           std::to_string(counts.walked) + ", faltando " + std::to_string(counts.missing) +
-                           ", criados " + std::to_string(counts.created) + ", falhas " +
-                           std::to_string(counts.failed) + alterationCounts(counts));
+        for (const std::string& line : sync::summaryLines(*summary.entry, summary.counts))
+            output.outLine(line);
     }
 }
 
@@ -141,24 +128,6 @@ bool writeFile(Output& output, const std::string& path, const std::string& text)
         return false;
     }
     return true;
-}
-
-constexpr char kTargetViews[] = "SELECT RDB$RELATION_NAME FROM RDB$RELATIONS WHERE RDB$VIEW_BLR IS NOT NULL";
-
-// The names of the target's views, read through a cursor of the command's own in the target
-// session's transaction.
-std::set<std::string> targetViews(sync::SyncComponents& components) {
-    std::set<std::string> names;
-    data::TIBDataSet views;
-    views.setDatabase(&components.IBDatabase2());
-    views.SelectSQL().Add(kTargetViews);
-    views.Open();
-    while (!views.Eof()) {
-        names.insert(data::trim(views.FieldByName("RDB$RELATION_NAME").AsString()));
-        views.Next();
-    }
-    views.Close();
-    return names;
 }
 
 // Whether the session still reaches its database. A session that a refused commit detached is
@@ -306,11 +275,10 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
     bool failed = false;
     for (const int number : options.processes) {
         const ProcessEntry& entry = processEntry(number);
-        view.beginProcess(entry.number, entry.commandName);
+        view.beginProcess(entry.number, entry.commandName,
+                          [&components] { return sync::targetViewNames(*components); });
         std::optional<std::string> escaped;
         try {
-            if (entry.number == 4)
-                view.setTargetViews(targetViews(*components));
             sync::runProcess(entry, *components, view);
             view.flushPendingMessage();
         } catch (const data::EAbort&) {

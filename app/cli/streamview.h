@@ -4,26 +4,16 @@
 // counts what every process reports per object, for the summary and the progress line.
 #include "app/cli/output.h"
 #include "sync/processview.h"
+#include "sync/runcounts.h"
 
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace vistrel::cli {
 
-// What one process reported of one kind of object.
-struct KindCounts {
-    int walked = 0;
-    int missing = 0;
-    int written = 0; // objects whose statements a run executes (--check: would create)
-    int created = 0;
-    int failed = 0;
-    // With --alter: objects found in another form, altered, and whose alteration was refused.
-    int differs = 0;
-    int altered = 0;
-    int refused = 0;
-};
+using KindCounts = sync::KindCounts;
+using sync::kindName;
 
 class StreamView : public sync::ProcessView {
 public:
@@ -41,15 +31,13 @@ public:
     };
     StreamView(Output& output, Settings settings);
 
-    // Starts counting for one process; `number` and `name` label the progress line.
-    void beginProcess(int number, const std::string& name);
+    // Starts counting for one process (sync::RunCounter); `number` and `name` label the progress
+    // line.
+    void beginProcess(int number, const std::string& name, sync::RunCounter::ViewNames targetViews = {});
     // The counts of the current process, by kind, in the order the kinds were first reported.
-    const std::vector<std::pair<sync::ObjectType, KindCounts>>& counts() const noexcept { return m_counts; }
+    const sync::RunCounts& counts() const noexcept { return m_counter.counts(); }
     // Counts one failure of the object being handled when an error ended the process.
-    void countEscapedFailure();
-    // The target's views (trimmed names), so that a view phase counts as missing only the views the
-    // target lacks: every view is written on every run.
-    void setTargetViews(std::set<std::string> names) { m_targetViews = std::move(names); }
+    void countEscapedFailure() { m_counter.countEscapedFailure(); }
 
     // The message box: the last message is held until the next output, so that the caller can
     // write a message that ends a run (the guard's) where it belongs.
@@ -79,7 +67,6 @@ public:
     void objectEvent(sync::ObjectEvent event, sync::ObjectType kind, const std::string& name) override;
 
 private:
-    KindCounts& countsOf(sync::ObjectType kind);
     void showProgress();
 
     Output& m_output;
@@ -93,14 +80,7 @@ private:
     int m_progressMax = 0;
     int m_walked = 0;
     std::string m_current;
-    std::vector<std::pair<sync::ObjectType, KindCounts>> m_counts;
-    // The object being handled: its kind, and whether it was found missing and not yet done.
-    sync::ObjectType m_currentKind = sync::ObjectType::Generator;
-    bool m_currentOpen = false;
-    std::set<std::string> m_targetViews;
+    sync::RunCounter m_counter;
 };
-
-// The command's name of a kind of object, plural ("generators", "tabelas", ...).
-const char* kindName(sync::ObjectType kind);
 
 } // namespace vistrel::cli

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include <sys/stat.h>
@@ -125,7 +126,9 @@ TEST(CliConvergence, FullRunWritesAndBuildsWhatTheWindowDoesAndCheckTellsBeforeA
 
     // The window's run: the seven buttons in order, "Criar. Aut" ticked.
     std::string windowText;
+    std::string windowSummary;
     std::string windowErrors;
+    const std::regex kSummaryLine(R"(\[[1-8] [^\]]+\] .*)");
     {
         Window window(source, windowTarget);
         app::TForm1& form = window.form();
@@ -138,7 +141,11 @@ TEST(CliConvergence, FullRunWritesAndBuildsWhatTheWindowDoesAndCheckTellsBeforeA
             if (after != before) {
                 const bool continued =
                     !before.empty() && after.compare(0, before.size() + 1, before + "\n") == 0;
-                windowText += (continued ? after.substr(before.size() + 1) : after) + "\n";
+                // The process's summary lines end what it added: the command writes the same
+                // lines after its last process.
+                std::istringstream added(continued ? after.substr(before.size() + 1) : after);
+                for (std::string line; std::getline(added, line);)
+                    (std::regex_match(line, kSummaryLine) ? windowSummary : windowText) += line + "\n";
             }
             for (const std::string& message : messages)
                 windowText += paneText({message}) + "\n";
@@ -175,6 +182,8 @@ TEST(CliConvergence, FullRunWritesAndBuildsWhatTheWindowDoesAndCheckTellsBeforeA
     ASSERT_EQ(run.status, 0) << describe(run);
     expectClean(run, password);
     EXPECT_EQ(logPart(run.out, "[1 generators] "), windowText);
+    EXPECT_EQ(run.out.substr(logPart(run.out, "[1 generators] ").size()), windowSummary);
+    EXPECT_TRUE(contains(windowSummary, "[7 índices] índices: percorridos ")) << windowSummary;
     EXPECT_EQ(run.err, windowErrors.empty() ? "" : windowErrors + "\n");
     EXPECT_TRUE(contains(run.out, "\n[4 tabelas e views] tabelas: percorridos ")) << run.out;
     EXPECT_FALSE(contains(run.out, ", criados 0, falhas 0\n[4 tabelas e views] colunas")) << run.out;

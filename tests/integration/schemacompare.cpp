@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <regex>
 #include <stdexcept>
 
 namespace vistrel::test::integration {
@@ -469,6 +470,28 @@ const std::vector<ProcessButton>& processButtons() {
 const std::vector<ProcessButton>& sevenButtons() {
     static const std::vector<ProcessButton> seven(processButtons().begin(), processButtons().begin() + 7);
     return seven;
+}
+
+namespace {
+
+const std::regex& summaryLine() {
+    static const std::regex line(
+        R"(\n\[[1-8] [^\]\n]+\] [^:\n]+: percorridos [0-9]+, faltando [0-9]+, criados [0-9]+, falhas [0-9]+)");
+    return line;
+}
+
+} // namespace
+
+std::string withoutSummaryLines(const std::string& log) {
+    return std::regex_replace(log, summaryLine(), "");
+}
+
+std::vector<std::string> summaryLinesOf(const std::string& log) {
+    std::vector<std::string> lines;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), summaryLine()); it != std::sregex_iterator();
+         ++it)
+        lines.push_back(it->str().substr(1));
+    return lines;
 }
 
 } // namespace vistrel::test::integration

@@ -133,4 +133,10 @@ const std::vector<ProcessButton>& sevenButtons();
 // byte string (its decoding, line breaks as paragraph breaks), as UTF-8.
 std::string paneText(const std::vector<std::string>& entries);
 
+// The summary lines that end every process's lines in the window's process log
+// ("[1 generators] generators: percorridos 3, faltando 0, criados 0, falhas 0"): the text without
+// them, and them alone, in order.
+std::string withoutSummaryLines(const std::string& log);
+std::vector<std::string> summaryLinesOf(const std::string& log);
+
 } // namespace vistrel::test::integration

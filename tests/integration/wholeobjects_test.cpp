@@ -31,18 +31,23 @@ struct Step {
     std::string label;
     std::vector<std::string> messages;
     std::string added; // what the click added to the process log (all of it when it was cleared)
+    std::vector<std::string> summary; // the summary lines it ended with
     std::string errorLog;
 };
 
 std::vector<Step> clickSeven(Window& window) {
     std::vector<Step> steps;
     for (const ProcessButton& b : sevenButtons()) {
-        Step step{b.label, {}, {}, {}};
+        Step step{b.label, {}, {}, {}, {}};
         const std::string before = window.processLog();
         const std::string errorsBefore = window.errorLog();
         step.messages = window.click(b.button(window.form()));
         const std::string after = window.processLog();
-        step.added = after.compare(0, before.size(), before) == 0 ? after.substr(before.size()) : after;
+        const std::string own =
+            after.compare(0, before.size(), before) == 0 ? after.substr(before.size()) : after;
+        // The process's summary lines apart from the rest.
+        step.added = withoutSummaryLines(own);
+        step.summary = summaryLinesOf(own);
         step.errorLog = window.errorLog().substr(errorsBefore.size());
         steps.push_back(std::move(step));
     }
@@ -187,6 +192,10 @@ TEST_P(WholeObjects, OneRunBringsEveryObjectWholeAndASecondRunOnlyTheViewPhase) 
         } else {
             EXPECT_EQ(step.added, "");
         }
+        // Its summary finds nothing missing, created or failed.
+        EXPECT_FALSE(step.summary.empty());
+        for (const std::string& line : step.summary)
+            EXPECT_TRUE(line.ends_with(", faltando 0, criados 0, falhas 0")) << line;
     }
     EXPECT_EQ(s.targetIsqlAfterSecondRun, s.targetIsql);
 }

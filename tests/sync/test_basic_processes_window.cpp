@@ -85,14 +85,18 @@ void BasicProcessesWindowTest::fiveButtonsBringTheTargetInLine() {
         const std::vector<std::string> expected = {
             "",
             "Generator Criado; " + padded("G_UM"),
+            // Each process ends with what it did, as the command counts it.
+            "[1 generators] generators: percorridos 12, faltando 1, criados 1, falhas 0",
             "Exception não encontrada; " + padded("E_UM"),
             "-------------------------Inicio da Exceptions--------------------------",
             "\r\n\r\n\r\nCREATE OR ALTER EXCEPTION \"E_UM\" 'Não há: create';\r\n",
             kFim,
+            "[2 exceptions] exceptions: percorridos 1, faltando 1, criados 1, falhas 0",
             "Domain não encontrado; DM_UM",
             "-------------------------Inicio Domains--------------------------",
             "\r\nCREATE DOMAIN \"DM_UM\" AS INTEGER;\r\n",
             kFim,
+            "[3 domains] domains: percorridos 1, faltando 1, criados 1, falhas 0",
             "Trigger não encontrada; " + padded("TRG_UM"),
             "-------------------------Inicio da Triiger--------------------------",
             "\r\n\r\n\r\nCREATE OR ALTER TRIGGER \"TRG_UM\" FOR \"T_UM\" \r\nACTIVE BEFORE INSERT POSITION "
@@ -106,10 +110,12 @@ void BasicProcessesWindowTest::fiveButtonsBringTheTargetInLine() {
             "POSITION 0\r\n"
             "AS\r\nBEGIN\r\n  NEW.EXTRA = 1;\r\nEND\r\n ;\r\n\r\n\r\n",
             kFim,
+            "[6 triggers] triggers: percorridos 2, faltando 2, criados 1, falhas 1",
             "Index não encontrada; " + padded("IDX_UM"),
             "-------------------------Inicio da Index--------------------------",
             "\r\n\r\nCREATE DESCENDING INDEX \"IDX_UM\" ON \"T_UM\"(\"ID\");\r\n",
             kFim,
+            "[7 índices] índices: percorridos 1, faltando 1, criados 1, falhas 0",
         };
         QCOMPARE(form.Memo1->toPlainText(), paneText(expected));
         QCOMPARE(
@@ -155,7 +161,9 @@ void BasicProcessesWindowTest::noProcessStartsWhileTheIndexProcessLetsEventsRun(
 
     form.Button6->click();
     QCOMPARE(messages.messages, (std::vector<std::string>{"Processo finalizado!", "Processo concluido!"}));
-    QVERIFY(form.Memo1->toPlainText().endsWith(q("Generator Criado; " + padded("G_UM"))));
+    QVERIFY(form.Memo1->toPlainText().endsWith(
+        q("Generator Criado; " + padded("G_UM") +
+          "\n[1 generators] generators: percorridos 12, faltando 1, criados 1, falhas 0")));
 }
 
 QTEST_MAIN(BasicProcessesWindowTest)

@@ -71,6 +71,10 @@ void TablesViewsWindowTest::iniciarCreatesTablesAndViews() {
             "\r\n\r\n\r\nCREATE OR ALTER VIEW \"V_CLIENTES\" (\r\n  \"ID\", \r\n  \"NOME\"\r\n) "
             "\r\nAS\r\nselect id, "
             "nome from cliente\r\n;\r\n",
+            // What the process did, as the command counts it.
+            "[4 tabelas e views] tabelas: percorridos 1, faltando 1, criados 1, falhas 0",
+            "[4 tabelas e views] colunas: percorridos 2, faltando 2, criados 2, falhas 0",
+            "[4 tabelas e views] views: percorridos 1, faltando 1, criados 1, falhas 0",
         };
         QCOMPARE(form.Memo1->toPlainText(), paneText(expected));
 
