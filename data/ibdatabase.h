@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,6 +79,10 @@ public:
     const TStringList& Params() const noexcept { return m_params; }
 
     bool AllowStreamedConnected = true;
+
+    // Called with the text of every statement other than a query that a statement of this session
+    // executes, just before it is sent (the command shows them with -v). Empty: nothing is called.
+    std::function<void(const std::string& statement)> OnExecute;
 
     TIBTransaction* DefaultTransaction() const noexcept { return m_defaultTransaction; }
     void setDefaultTransaction(TIBTransaction* tr);

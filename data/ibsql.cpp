@@ -448,6 +448,9 @@ void TIBSQL::ExecQuery() {
     isc_stmt_handle* statement = m_state->statement.ptr();
     m_rowsAffected = 0;
     writePendingBlobs();
+    if (m_statementType != StatementType::Select && m_statementType != StatementType::SelectForUpdate &&
+        m_database->OnExecute)
+        m_database->OnExecute(m_sql.Text());
     switch (m_statementType) {
     case StatementType::Select:
     case StatementType::SelectForUpdate:

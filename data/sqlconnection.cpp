@@ -327,6 +327,8 @@ int TSQLConnection::ExecuteDirect(const std::string& sql) {
         own.emplace(impl.begin(xilREADCOMMITTED));
     isc_tr_handle* tr = own ? own->ptr() : impl.stack.back().tr.ptr();
 
+    if (OnExecute)
+        OnExecute(sql);
     Statement st(api);
     ISC_STATUS_ARRAY status;
     auto check = [&](ISC_STATUS result) {

@@ -7,6 +7,7 @@
 #include "data/strings.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,6 +77,9 @@ public:
     // statement runs in a read-committed transaction of its own that is committed at once (rolled
     // back when the statement fails). A failing statement leaves its transaction active.
     int ExecuteDirect(const std::string& sql);
+    // Called with the text of every statement ExecuteDirect sends, just before it is sent (the
+    // command shows them with -v). Empty: nothing is called.
+    std::function<void(const std::string& statement)> OnExecute;
     void Commit(const TTransactionDesc& desc);
 
     // Transactions started and not yet ended: the stack plus the entries a Commit took off it.

@@ -41,8 +41,10 @@ const char kUsage[] =
     "  --target-user USUÁRIO        usuário do destino (padrão: ISC_USER, senão SYSDBA)\n"
     "  --source-password-file ARQ   senha da origem na primeira linha do arquivo (modo 600)\n"
     "  --target-password-file ARQ   senha do destino na primeira linha do arquivo (modo 600)\n"
+    "  -q, --quiet                  só as falhas e o resumo\n"
+    "  -v, --verbose                também cada comando executado no destino\n"
     "  --help                       mostra este texto\n"
-    "  --version                    mostra a versão\n"
+    "  -V, --version                mostra a versão\n"
     "\n"
     "Senhas nunca na linha de comando: VISTREL_SOURCE_PASSWORD e VISTREL_TARGET_PASSWORD, senão\n"
     "ISC_PASSWORD, ou os arquivos acima.\n"
@@ -62,6 +64,17 @@ Argument splitArgument(const std::string& text) {
     if (equals == std::string::npos)
         return {text, std::nullopt};
     return {text.substr(0, equals), text.substr(equals + 1)};
+}
+
+// The short forms of the options that have one.
+std::string shortOption(const std::string& text) {
+    if (text == "-q")
+        return "--quiet";
+    if (text == "-v")
+        return "--verbose";
+    if (text == "-V")
+        return "--version";
+    return text;
 }
 
 bool isHostCharacter(char c) {
@@ -180,7 +193,7 @@ Options parseArguments(const std::vector<std::string>& arguments) {
     bool haveProcesses = false;
     std::vector<std::string> seen;
     for (size_t i = 0; i < arguments.size(); ++i) {
-        const Argument argument = splitArgument(arguments[i]);
+        const Argument argument = splitArgument(shortOption(arguments[i]));
         const std::string& name = argument.name;
         if (name.rfind("--", 0) != 0)
             // The argument itself is not shown: it may be a password typed in the wrong place.
@@ -237,6 +250,10 @@ Options parseArguments(const std::vector<std::string>& arguments) {
             flag(options.help);
         } else if (name == "--version") {
             flag(options.version);
+        } else if (name == "--quiet") {
+            flag(options.quiet);
+        } else if (name == "--verbose") {
+            flag(options.verbose);
         } else if (name == "--source-password" || name == "--target-password" || name == "--password") {
             throw UsageError(name +
                              " não existe: a senha não vai na linha de comando (use VISTREL_SOURCE_PASSWORD, "
@@ -255,6 +272,8 @@ Options parseArguments(const std::vector<std::string>& arguments) {
         throw UsageError("--check e --dry-run não vão juntos");
     if (options.check && options.scriptFile)
         throw UsageError("--check e --script não vão juntos");
+    if (options.quiet && options.verbose)
+        throw UsageError("--quiet e --verbose não vão juntos");
     if (!haveProcesses)
         options.processes = knownProcesses();
     return options;

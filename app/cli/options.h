@@ -54,6 +54,8 @@ struct Options {
     std::optional<std::string> targetPasswordFile;
     bool help = false;
     bool version = false;
+    bool quiet = false;   // -q: only the failures and the summary
+    bool verbose = false; // -v: also every statement as it is executed on the target
 };
 
 // The process numbers the command knows, in their order ("all").

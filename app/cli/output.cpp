@@ -13,6 +13,24 @@ bool isContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
+// Each line of the text without the blanks and tabs at its end.
+std::string withoutTrailingBlanks(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find('\n', start);
+        const std::string line =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const size_t last = line.find_last_not_of(" \t");
+        out.append(line, 0, last == std::string::npos ? 0 : last + 1);
+        if (end == std::string::npos)
+            return out;
+        out += '\n';
+        start = end + 1;
+    }
+}
+
 } // namespace
 
 Output::Output(std::ostream& out, std::ostream& err, bool progress, int width)
@@ -23,6 +41,8 @@ Output::~Output() {
 }
 
 void Output::processEntry(const std::string& bytes) {
+    if (m_quiet)
+        return;
     write(m_out, app::displayUtf8(bytes));
 }
 
@@ -40,7 +60,7 @@ void Output::errLine(const std::string& utf8) {
 
 void Output::write(std::ostream& stream, const std::string& utf8) {
     eraseProgress();
-    stream << utf8 << '\n';
+    stream << withoutTrailingBlanks(utf8) << '\n';
     stream.flush();
     drawProgress();
 }

@@ -16,7 +16,12 @@ public:
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
+    // Quiet (-q): the process log's entries and the messages are left out; the error log, the
+    // command's own lines and the summary stay.
+    void setQuiet(bool quiet) noexcept { m_quiet = quiet; }
+
     // One entry, as the window shows it (its bytes decoded for display, its line breaks kept).
+    // Every line goes out without its trailing blanks (catalogue names arrive padded).
     void processEntry(const std::string& bytes);
     void errorEntry(const std::string& bytes);
     // A line of the command's own (UTF-8 already).
@@ -41,6 +46,7 @@ private:
     int m_width;
     std::string m_progress;
     bool m_progressDrawn = false;
+    bool m_quiet = false;
 };
 
 // The progress line's text: "[N name] walked[/total] current", cut to `width` columns (counted

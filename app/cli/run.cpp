@@ -23,6 +23,8 @@ namespace vistrel::cli {
 namespace {
 
 const std::string kLead = "vistrel-sync: ";
+// Before each statement that -v shows as it goes to the target.
+constexpr char kExecuting[] = "Executando no destino: ";
 
 // What one process left behind, for the summary.
 struct ProcessSummary {
@@ -202,6 +204,7 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
             output.outLine(app::versionLabelText(programPath));
             return kExitDone;
         }
+        output.setQuiet(options.quiet);
         sourceCredentials = resolveCredentials(Side::Source, options, environment);
         targetCredentials = resolveCredentials(Side::Target, options, environment);
     } catch (const UsageError& error) {
@@ -233,6 +236,15 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
     } catch (const std::exception& error) {
         // The client library cannot be loaded.
         return usageError(error);
+    }
+
+    if (options.verbose) {
+        // The statement without the line breaks around it, so that it follows its lead-in.
+        const auto show = [&output](const std::string& statement) {
+            output.processEntry(kExecuting + data::trim(statement));
+        };
+        components->IBDatabase2().OnExecute = show;
+        components->SQLConnection().OnExecute = show;
     }
 
     // Both rows as the window's "Conectar" buttons attach them: the source, then the

@@ -77,6 +77,11 @@ std::string logPart(const std::string& out, const std::string& firstSummary) {
     return at == std::string::npos ? out : out.substr(0, at + 1);
 }
 
+// Each line without the blanks at its end.
+std::string withoutTrailingBlanks(const std::string& text) {
+    return std::regex_replace(text, std::regex("[ \t]+(\n|$)"), "$1");
+}
+
 std::string withoutPath(std::string text, const ScratchDatabase& database) {
     const std::string path = database.path().string();
     for (size_t at = text.find(path); at != std::string::npos; at = text.find(path, at))
@@ -181,10 +186,11 @@ TEST(CliConvergence, FullRunWritesAndBuildsWhatTheWindowDoesAndCheckTellsBeforeA
     const SyncRun run = runSync(source, target, {"--processes", kSeven});
     ASSERT_EQ(run.status, 0) << describe(run);
     expectClean(run, password);
-    EXPECT_EQ(logPart(run.out, "[1 generators] "), windowText);
+    // The window's lines as the command writes them: without their trailing blanks.
+    EXPECT_EQ(logPart(run.out, "[1 generators] "), withoutTrailingBlanks(windowText));
     EXPECT_EQ(run.out.substr(logPart(run.out, "[1 generators] ").size()), windowSummary);
     EXPECT_TRUE(contains(windowSummary, "[7 índices] índices: percorridos ")) << windowSummary;
-    EXPECT_EQ(run.err, windowErrors.empty() ? "" : windowErrors + "\n");
+    EXPECT_EQ(run.err, windowErrors.empty() ? "" : withoutTrailingBlanks(windowErrors + "\n"));
     EXPECT_TRUE(contains(run.out, "\n[4 tabelas e views] tabelas: percorridos ")) << run.out;
     EXPECT_FALSE(contains(run.out, ", criados 0, falhas 0\n[4 tabelas e views] colunas")) << run.out;
     EXPECT_EQ(withoutPath(isqlExtract(target), target), withoutPath(isqlExtract(windowTarget), windowTarget));
@@ -305,7 +311,7 @@ TEST_F(CliDemo, ConnectionsThatCannotBeMadeGiveOneLineAndStatusTwo) {
 
 TEST_F(CliDemo, UsageErrorsThroughTheProgram) {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {"--source", source.connectionString(), "--target", target.connectionString(), "--verbose"},
+             {"--source", source.connectionString(), "--target", target.connectionString(), "--barulhento"},
              {"--source", source.path().string(), "--target", target.connectionString()},
              {"--source", source.connectionString(), "--target", target.connectionString(), "--processes",
               "1,9"},
@@ -332,7 +338,8 @@ TEST_F(CliDemo, GuardRefusesDifferentFileNamesWithStatusThree) {
     const SyncRun run = runSync(source, other);
     EXPECT_EQ(run.status, 3) << describe(run);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "Atenção \n É impossivel fazer uma comparação com bancos diferentes, por favor "
+    // The message's lines without their trailing blanks.
+    EXPECT_EQ(run.err, "Atenção\n É impossivel fazer uma comparação com bancos diferentes, por favor "
                        "verifique as conexões!\n");
     EXPECT_EQ(other.queryValue("SELECT COUNT(*) FROM RDB$GENERATORS WHERE RDB$SYSTEM_FLAG = 0"), "1");
 }
@@ -364,6 +371,48 @@ TEST(CliFailure, AnObjectThatFailsGivesStatusOne) {
         << describe(run);
     EXPECT_EQ(target.queryValue("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'IX_T'"), "1");
     EXPECT_EQ(target.queryValue("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'UX_T'"), "0");
+    // Standard error has the failure too, naming the index, with the server's reason.
+    EXPECT_TRUE(contains(run.err, "Não foi possivel criar o indice: UX_T\n    SQLCODE -803: "))
+        << describe(run);
+}
+
+// -q: the failures and the summary only; -v: every statement as it goes to the target. No line ends
+// in blanks (catalogue names arrive padded).
+TEST(CliOutput, QuietAndVerbose) {
+    const char* const sourceSql = "CREATE TABLE T (A INTEGER);\nCREATE UNIQUE INDEX UX_T ON T (A);\n"
+                                  "CREATE INDEX IX_T ON T (A);\nCREATE GENERATOR G_T;\n";
+    const char* const targetSql =
+        "CREATE TABLE T (A INTEGER);\nINSERT INTO T VALUES (1);\nINSERT INTO T VALUES (1);\n";
+    const ScratchDatabase source("origem", "falha.fdb", {.sql = sourceSql});
+    const ScratchDatabase quietTarget("quieto", "falha.fdb", {.sql = targetSql});
+    const ScratchDatabase verboseTarget("verboso", "falha.fdb", {.sql = targetSql});
+
+    const SyncRun quiet = runSync(source, quietTarget, {"-q", "--processes", "1,7"});
+    EXPECT_EQ(quiet.status, 1) << describe(quiet);
+    EXPECT_TRUE(std::regex_match(quiet.out,
+                                 std::regex("\\[1 generators\\] generators: percorridos [0-9]+, faltando 1, "
+                                            "criados 1, falhas 0\n"
+                                            "\\[7 índices\\] índices: percorridos 2, faltando 2, "
+                                            "criados 1, falhas 1\n")))
+        << describe(quiet);
+    EXPECT_TRUE(contains(quiet.err, "Não foi possivel criar o indice: UX_T\n")) << describe(quiet);
+    EXPECT_EQ(quietTarget.queryValue("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'IX_T'"), "1");
+
+    const SyncRun verbose = runSync(source, verboseTarget, {"-v", "--processes", "1,7"});
+    EXPECT_EQ(verbose.status, 1) << describe(verbose);
+    EXPECT_TRUE(contains(verbose.out, "Generator Criado; G_T\n")) << describe(verbose);
+    EXPECT_TRUE(contains(verbose.out, "Executando no destino: CREATE GENERATOR G_T")) << describe(verbose);
+    EXPECT_TRUE(contains(verbose.out, "Executando no destino: CREATE UNIQUE INDEX \"UX_T\""))
+        << describe(verbose);
+    EXPECT_TRUE(contains(verbose.out, "Executando no destino: CREATE INDEX \"IX_T\"")) << describe(verbose);
+    for (const SyncRun* run : {&quiet, &verbose})
+        for (const std::string* text : {&run->out, &run->err})
+            EXPECT_FALSE(std::regex_search(*text, std::regex("[ \t]\n"))) << *text;
+
+    // Both at once are a usage error.
+    const SyncRun both = runSync(source, verboseTarget, {"-q", "-v"});
+    EXPECT_EQ(both.status, 2) << describe(both);
+    EXPECT_EQ(both.err, "vistrel-sync: --quiet e --verbose não vão juntos\n");
 }
 
 TEST(CliProgress, OneLineOnATerminalOnly) {

@@ -93,8 +93,10 @@ TEST(DialectOneTarget, OrdinaryNamesArriveAndEveryOtherNameIsReportedForItsObjec
         {"4 tables and views",
          sync::runTableViewProcess,
          {"Não foi possivel criar à view V ESPACO", kReason + std::string("V ESPACO")},
+         // The view's line of the process log stands in the error log too.
          {"Erro na tabela: " + padded("T_ORD"), kReason + std::string("NOME MEIO"),
-          "Erro na tabela: " + padded("t_min"), kReason + std::string("t_min")},
+          "Erro na tabela: " + padded("t_min"), kReason + std::string("t_min"),
+          "Não foi possivel criar à view V ESPACO", kReason + std::string("V ESPACO")},
          {}},
         {"5 procedures",
          sync::runProcedureProcess,
@@ -109,7 +111,8 @@ TEST(DialectOneTarget, OrdinaryNamesArriveAndEveryOtherNameIsReportedForItsObjec
         {"7 indexes",
          sync::runIndexProcess,
          {"Não foi possivel criar esse indice!", kReason + std::string("idx_min")},
-         {},
+         // In the error log the line names the index.
+         {"Não foi possivel criar o indice: " + padded("idx_min"), kReason + std::string("idx_min")},
          {kFinalizado}},
         {"8 constraints",
          sync::runConstraintProcess,

@@ -132,6 +132,15 @@ TEST(Arguments, DefaultsAndValues) {
     // --help and --version need no databases.
     EXPECT_TRUE(parseArguments({"--help"}).help);
     EXPECT_TRUE(parseArguments({"--version"}).version);
+    EXPECT_TRUE(parseArguments({"-V"}).version);
+    // -q and -v, short or long.
+    EXPECT_FALSE(options.quiet);
+    EXPECT_FALSE(options.verbose);
+    EXPECT_TRUE(parseArguments(withDatabases({"-q"})).quiet);
+    EXPECT_TRUE(parseArguments(withDatabases({"--quiet"})).quiet);
+    EXPECT_TRUE(parseArguments(withDatabases({"-v"})).verbose);
+    EXPECT_TRUE(parseArguments(withDatabases({"--verbose"})).verbose);
+    EXPECT_FALSE(parseArguments(withDatabases({"-v"})).quiet);
 }
 
 struct UsageCase {
@@ -373,7 +382,8 @@ TEST(Command, GuardRefusesDifferentFileNamesBeforeAnyConnection) {
         command({"--source", "127.0.0.1/1:/a/fatura.fdb", "--target", "127.0.0.1/1:/b/FATURA.fdb"});
     EXPECT_EQ(result.status, kExitGuard);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "Atenção \n É impossivel fazer uma comparação com bancos diferentes, por favor "
+    // The message's lines without their trailing blanks.
+    EXPECT_EQ(result.err, "Atenção\n É impossivel fazer uma comparação com bancos diferentes, por favor "
                           "verifique as conexões!\n");
 }
 
@@ -387,6 +397,15 @@ TEST(Command, HelpAndVersion) {
     const CommandResult version = command({"--version"}, {});
     EXPECT_EQ(version.status, kExitDone);
     EXPECT_EQ(version.out, "V:1.0.0\n");
+    const CommandResult shortVersion = command({"-V"}, {});
+    EXPECT_EQ(shortVersion.status, kExitDone);
+    EXPECT_EQ(shortVersion.out, "V:1.0.0\n");
+    EXPECT_NE(help.out.find("-q, --quiet"), std::string::npos);
+    EXPECT_NE(help.out.find("-v, --verbose"), std::string::npos);
+    // -q with -v is a usage error.
+    const CommandResult both = command(withDatabases({"-q", "-v"}));
+    EXPECT_EQ(both.status, kExitUsage);
+    EXPECT_EQ(both.err, "vistrel-sync: --quiet e --verbose não vão juntos\n");
 }
 
 // ---- Output -------------------------------------------------------------------------------------
@@ -405,6 +424,37 @@ TEST(Output, EntriesAsTheWindowShowsThemWithoutProgressWhenRedirected) {
     }
     EXPECT_EQ(out.str(), "CREATE TABLE T\n(A INT)\nEND\n\n");
     EXPECT_EQ(err.str(), "Erro na tabela: A\xC3\xA7\xC3\xA3o\xE2\x82\xAC\n");
+}
+
+TEST(Output, LinesWithoutTrailingBlanks) {
+    std::ostringstream out;
+    std::ostringstream err;
+    {
+        Output output(out, err, false);
+        output.processEntry("Generator Criado; G_UM      ");
+        output.processEntry("CREATE TABLE T   \r\n  (A INT)\t \r\n   ");
+        output.errorEntry("Erro na tabela: T    ");
+        output.outLine("[1 generators] nenhum objeto  ");
+    }
+    // Blanks at the start and inside a line stay.
+    EXPECT_EQ(out.str(),
+              "Generator Criado; G_UM\nCREATE TABLE T\n  (A INT)\n\n[1 generators] nenhum objeto\n");
+    EXPECT_EQ(err.str(), "Erro na tabela: T\n");
+}
+
+TEST(Output, QuietKeepsTheFailuresAndTheCommandsOwnLines) {
+    std::ostringstream out;
+    std::ostringstream err;
+    {
+        Output output(out, err, false);
+        output.setQuiet(true);
+        output.processEntry("Index não encontrada; IX");
+        output.errorEntry("Não foi possivel criar o indice: IX");
+        output.outLine("[7 índices] índices: percorridos 1, faltando 1, criados 0, falhas 1");
+        output.errLine("vistrel-sync: [7 índices] falhou");
+    }
+    EXPECT_EQ(out.str(), "[7 índices] índices: percorridos 1, faltando 1, criados 0, falhas 1\n");
+    EXPECT_EQ(err.str(), "Não foi possivel criar o indice: IX\nvistrel-sync: [7 índices] falhou\n");
 }
 
 TEST(Output, ProgressLineOnATerminalIsErasedAroundEveryLine) {
