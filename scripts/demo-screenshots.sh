@@ -8,11 +8,16 @@
 # run as root), starts the window, answers the start-up notice and saves, in OUTPUT_FOLDER:
 #
 #   window-before.png    the window as it opens
-#   window-after.png     after Conectar on both rows and a run of "4-COMPARAR TABELAS/VIEWS"
+#   window-after.png     after Conectar on both rows and runs of "3-COMPARAR DOMAINS" and
+#                        "4-COMPARAR TABELAS/VIEWS"
+#   screen-after.png     the whole screen at that moment
 #   window-errorlog.png  the same window after "LOG DE ERROS"
 #
-# plus vistrel.log (what the program printed). The clicks go to fixed points of the window: its
-# layout has a fixed size (1276x693) and the points below are the centres of the buttons in it.
+# plus vistrel.log (what the program printed). The virtual screen is 1400x800 unless
+# VISTREL_SCREEN gives another size (for example VISTREL_SCREEN=1024x768); the window sizes itself
+# to it. The buttons are pressed by their mnemonics (Alt with the underlined letter), and a lamp
+# is green when the lime of a connected row shows in the top band, so nothing depends on where
+# the layout puts a control.
 set -euo pipefail
 export LC_ALL=C.UTF-8
 
@@ -21,13 +26,14 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
 EXE="${1:-$ROOT/build/app/vistrel}"
 OUT="${2:-$ROOT/artifacts}"
 
-# Centres of the controls, relative to the window's top-left corner.
-readonly SOURCE_CONNECT="1197 43" # Button2, "Conectar" of the source row
-readonly TARGET_CONNECT="1197 95" # Button3, "Conectar" of the target row
-readonly SOURCE_LAMP="1248 38"    # status1, left of its caption
-readonly TARGET_LAMP="1248 90"    # status2, left of its caption
-readonly TABLES_BUTTON="401 672"  # INICIAR, "4-COMPARAR TABELAS/VIEWS"
-readonly ERRORLOG_BUTTON="983 672" # Button8, "LOG DE ERROS"
+# The mnemonics of the buttons pressed.
+readonly SOURCE_CONNECT="alt+c"  # Button2, "Conectar" of the source row
+readonly TARGET_CONNECT="alt+n"  # Button3, "Conectar" of the target row
+readonly DOMAINS_BUTTON="alt+3"  # Button10, "3-COMPARAR DOMAINS"
+readonly TABLES_BUTTON="alt+4"   # INICIAR, "4-COMPARAR TABELAS/VIEWS"
+readonly ERRORLOG_BUTTON="alt+l" # Button8, "LOG DE ERROS"
+# Pixels of a lit lamp (25 x 21 less its frame): one lamp lit shows at least this many.
+readonly LAMP_PIXELS=300
 
 # The demo databases, as the window's presets reach them (see scripts/demo.sh).
 readonly SRC_DB='127.0.0.1:F:\sgbd\dep25\fatura.fdb'
@@ -57,7 +63,7 @@ for tool in Xvfb import convert xdotool isql-fb; do
     command -v "$tool" >/dev/null || die "$tool not found: run bash scripts/install-deps.sh"
 done
 mkdir -p "$OUT"
-rm -f "$OUT"/window-{before,after,errorlog,failure}.png
+rm -f "$OUT"/window-{before,after,errorlog,failure}.png "$OUT"/screen-after.png
 
 # 1. Fresh demo databases.
 bash "$ROOT/scripts/demo.sh" >"$OUT/demo.log" 2>&1 || {
@@ -125,75 +131,81 @@ sleep 1
 xdotool windowfocus --sync "$notice" 2>/dev/null || xdotool windowfocus "$notice"
 xdotool key Return
 
-# The main window: the visible window titled "Vistrel" of the window's size.
+# The main window: the largest visible window titled "Vistrel" (the notice is smaller).
+win_id=""
 win_x=""
 win_y=""
+win_w=0
+win_h=0
 for _ in $(seq 1 100); do
     alive "after the notice"
     for id in $(xdotool search --onlyvisible --name '^Vistrel$' 2>/dev/null || true); do
         geometry="$(xdotool getwindowgeometry --shell "$id" 2>/dev/null || true)"
-        if grep -qx 'WIDTH=1276' <<<"$geometry" && grep -qx 'HEIGHT=693' <<<"$geometry"; then
+        w="$(sed -n 's/^WIDTH=//p' <<<"$geometry")"
+        h="$(sed -n 's/^HEIGHT=//p' <<<"$geometry")"
+        if [[ "$w" =~ ^[0-9]+$ && "$h" =~ ^[0-9]+$ ]] && ((w >= 800 && w * h > win_w * win_h)); then
+            win_id="$id"
             win_x="$(sed -n 's/^X=//p' <<<"$geometry")"
             win_y="$(sed -n 's/^Y=//p' <<<"$geometry")"
-            break 2
+            win_w="$w"
+            win_h="$h"
         fi
     done
+    [[ -n "$win_id" ]] && break
     sleep 0.1
 done
-[[ -n "$win_x" && -n "$win_y" ]] || die "the 1276x693 window titled Vistrel did not appear within 10 s"
+[[ -n "$win_id" ]] || die "the window titled Vistrel did not appear within 10 s"
 sleep 1
+say "window ${win_w}x${win_h} at ${win_x},${win_y}"
 
 shoot() { # name
-    import -window root -crop "1276x693+$win_x+$win_y" +repage "$OUT/$1"
+    import -window root -crop "${win_w}x${win_h}+$win_x+$win_y" +repage "$OUT/$1"
     say "saved $OUT/$1"
 }
 
-click() { # "x y" relative to the window
-    local x y
-    read -r x y <<<"$1"
-    xdotool mousemove --sync "$((win_x + x))" "$((win_y + y))" click 1
+press() { # keys
+    xdotool windowfocus --sync "$win_id" 2>/dev/null || xdotool windowfocus "$win_id"
+    xdotool key --clearmodifiers "$1"
 }
 
-# Colour of one screen point of the window as rrggbb.
-colour_at() { # "x y" relative to the window
-    local x y
-    read -r x y <<<"$1"
-    import -window root -crop "1x1+$((win_x + x))+$((win_y + y))" +repage -depth 8 txt:- 2>/dev/null |
-        sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | tail -n 1 | tr 'A-F' 'a-f'
+# Lime pixels (the colour of a connected row's lamp) in the window's top band.
+lime_pixels() {
+    import -window root -crop "${win_w}x130+$win_x+$win_y" +repage -depth 8 png:- 2>/dev/null |
+        convert png:- -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null ||
+        echo 0
 }
 
-# A lamp is green when its green part clearly outweighs the red one.
-lamp_is_green() { # "x y"
-    local c r g
-    c="$(colour_at "$1")"
-    [[ ${#c} -eq 6 ]] || return 1
-    r=$((16#${c:0:2}))
-    g=$((16#${c:2:2}))
-    ((g > 128 && r < 128))
-}
-
-wait_lamp() { # label "x y"
+wait_lamps() { # label lamps
+    local lit=0
     for _ in $(seq 1 150); do
-        lamp_is_green "$2" && return 0
+        lit="$(lime_pixels)"
+        [[ "$lit" =~ ^[0-9]+$ ]] && ((lit >= $2 * LAMP_PIXELS)) && return 0
         alive "while connecting the $1"
         sleep 0.2
     done
-    die "the $1 lamp did not turn green within 30 s (colour #$(colour_at "$2"); see $OUT/vistrel.log)"
+    die "the $1 lamp did not turn green within 30 s ($lit lime pixels; see $OUT/vistrel.log)"
 }
 
 # 3. Before.
 shoot window-before.png
 
 # 4. Both rows connected.
-click "$SOURCE_CONNECT"
-wait_lamp source "$SOURCE_LAMP"
-click "$TARGET_CONNECT"
-wait_lamp target "$TARGET_LAMP"
+press "$SOURCE_CONNECT"
+wait_lamps source 1
+press "$TARGET_CONNECT"
+wait_lamps target 2
 say "both rows connected"
 
 # 5. The tables and views process; it has ended when the target holds every relation of the
 #    source, and its log has had a moment to be painted.
-click "$TABLES_BUTTON"
+# The domains first (the columns of the tables use them); the completion message is answered
+# with Enter.
+press "$DOMAINS_BUTTON"
+sleep 3
+alive "after the domains process"
+xdotool key --clearmodifiers Return
+sleep 1
+press "$TABLES_BUTTON"
 now=""
 for _ in $(seq 1 "$RUN_TIMEOUT"); do
     sleep 1
@@ -207,9 +219,12 @@ sleep 3
 alive "after the tables and views process"
 say "target now holds $now tables and views (was $tgt_count)"
 shoot window-after.png
+# The whole screen as well: the window and where it stands on it.
+import -window root "$OUT/screen-after.png"
+say "saved $OUT/screen-after.png"
 
 # 6. The error log.
-click "$ERRORLOG_BUTTON"
+press "$ERRORLOG_BUTTON"
 sleep 1
 shoot window-errorlog.png
 

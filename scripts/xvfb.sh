@@ -4,6 +4,8 @@
 #
 #   start_xvfb LOG [SECONDS]   sets xvfb_pid and exports DISPLAY; on failure prints why and
 #                              returns 1 (Xvfb ended, or was not ready within SECONDS, default 60)
+#
+# The screen is 1400x800 unless VISTREL_SCREEN gives another size (WIDTHxHEIGHT).
 
 start_xvfb() {
     local log="$1" seconds="${2:-60}" fifo_dir number=""
@@ -12,7 +14,7 @@ start_xvfb() {
         rm -rf "$fifo_dir"
         return 1
     }
-    Xvfb -displayfd 3 -screen 0 1400x800x24 -nolisten tcp 3>"$fifo_dir/display" >"$log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${VISTREL_SCREEN:-1400x800}x24" -nolisten tcp 3>"$fifo_dir/display" >"$log" 2>&1 &
     xvfb_pid=$!
     # The read ends at the number, at end of file when Xvfb ends without one, or at the timeout.
     read -r -t "$seconds" number <"$fifo_dir/display" || true
