@@ -22,20 +22,27 @@ add_custom_command(
   VERBATIM)
 add_custom_target(vistrel_icon ALL DEPENDS ${VISTREL_ICON_FILES})
 
-# The command's manual page, compressed as Debian keeps manual pages.
+# The manual pages of both programs and the package's change log, compressed as Debian keeps
+# them (gzip -9n: no name or time stamp inside, so the same input gives the same file).
 find_program(VISTREL_GZIP_PROGRAM gzip REQUIRED)
-set(VISTREL_MANUAL_PAGE ${VISTREL_ICON_DIR}/vistrel-sync.1.gz)
-add_custom_command(
-  OUTPUT ${VISTREL_MANUAL_PAGE}
-  COMMAND ${CMAKE_COMMAND} -E copy ${VISTREL_PACKAGING_DIR}/vistrel-sync.1 ${VISTREL_ICON_DIR}/vistrel-sync.1
-  COMMAND ${VISTREL_GZIP_PROGRAM} -9nf ${VISTREL_ICON_DIR}/vistrel-sync.1
-  DEPENDS ${VISTREL_PACKAGING_DIR}/vistrel-sync.1
-  COMMENT "Compressing the manual page of vistrel-sync"
-  VERBATIM)
-add_custom_target(vistrel_manual_page ALL DEPENDS ${VISTREL_MANUAL_PAGE})
+set(VISTREL_MANUAL_PAGES)
+foreach(page IN ITEMS vistrel.1 vistrel-sync.1 changelog)
+  set(compressed ${VISTREL_ICON_DIR}/${page}.gz)
+  add_custom_command(
+    OUTPUT ${compressed}
+    COMMAND ${CMAKE_COMMAND} -E copy ${VISTREL_PACKAGING_DIR}/${page} ${VISTREL_ICON_DIR}/${page}
+    COMMAND ${VISTREL_GZIP_PROGRAM} -9nf ${VISTREL_ICON_DIR}/${page}
+    DEPENDS ${VISTREL_PACKAGING_DIR}/${page}
+    COMMENT "Compressing ${page}"
+    VERBATIM)
+  list(APPEND VISTREL_MANUAL_PAGES ${compressed})
+endforeach()
+add_custom_target(vistrel_manual_page ALL DEPENDS ${VISTREL_MANUAL_PAGES})
 
 install(TARGETS vistrel vistrel-sync RUNTIME DESTINATION bin)
-install(FILES ${VISTREL_MANUAL_PAGE} DESTINATION share/man/man1)
+install(FILES ${VISTREL_ICON_DIR}/vistrel.1.gz ${VISTREL_ICON_DIR}/vistrel-sync.1.gz DESTINATION share/man/man1)
+# Debian's copyright file and the change log of a native package.
+install(FILES ${VISTREL_PACKAGING_DIR}/copyright ${VISTREL_ICON_DIR}/changelog.gz DESTINATION share/doc/vistrel)
 install(FILES ${VISTREL_PACKAGING_DIR}/vistrel.desktop DESTINATION share/applications)
 install(FILES ${VISTREL_ICON_DIR}/vistrel.svg DESTINATION share/icons/hicolor/scalable/apps)
 if(VISTREL_CONVERT_PROGRAM)
@@ -45,15 +52,16 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vistrel)
 set(CPACK_PACKAGE_VENDOR "ORVEN SOFTWARE")
-set(CPACK_PACKAGE_CONTACT "Vistrel developers <dev@vistrel.local>")
+set(CPACK_PACKAGE_CONTACT "Vistrel developers <vistrel@orvensoftware.com.br>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Brings a target Firebird schema into line with a source schema")
 set(CPACK_PACKAGE_DESCRIPTION
     "Vistrel is a single-window desktop tool that compares the schema of a target\n\
-Firebird database with that of a source database and creates on the target the\n\
-generators, exceptions, domains, tables and columns, views, procedures, triggers\n\
-and indexes that it lacks. The command vistrel-sync runs the same processes\n\
-from scripts, without a display.")
+Firebird database with that of a source database and creates on the target what\n\
+it lacks, in eight processes: generators; exceptions; domains; tables and their\n\
+columns, then every view; stored procedures; triggers; indexes; and constraints\n\
+(primary, unique and foreign keys and checks). The command vistrel-sync runs\n\
+the same processes from scripts, without a display.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -71,6 +79,6 @@ if(VISTREL_DPKG_SHLIBDEPS)
 else()
   string(PREPEND CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6widgets6, libqt6gui6, libqt6core6, ")
 endif()
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-dejavu-extra")
 
 include(CPack)

@@ -24,6 +24,20 @@ die() {
 }
 
 [[ -f "$DEB" ]] || die "$DEB not found: run bash scripts/package.sh first"
+
+# Debian's package checker, when it is installed: no error and no warning. Informational notes
+# and pedantic tags are shown but do not fail the check.
+if command -v lintian >/dev/null; then
+    lintian_out="$(lintian --tag-display-limit 0 "$DEB" 2>&1)" || true
+    [[ -z "$lintian_out" ]] || printf '%s\n' "$lintian_out"
+    if [[ "$lintian_out" =~ (^|$'\n')[EW]: ]]; then
+        die "lintian reports errors or warnings on $DEB"
+    fi
+    echo "$ME: lintian: no error and no warning"
+else
+    echo "$ME: lintian not installed: the package's lint check is skipped"
+fi
+
 [[ "$(id -u)" -eq 0 ]] || die "installing the package needs root"
 for tool in apt-get Xvfb xwininfo xdotool import; do
     command -v "$tool" >/dev/null || die "$tool not found: run bash scripts/install-deps.sh"
@@ -56,6 +70,12 @@ installed=1
 [[ -f /usr/share/icons/hicolor/scalable/apps/vistrel.svg ]] || die "the package installed no icon"
 [[ -x /usr/bin/vistrel-sync ]] || die "the package installed no /usr/bin/vistrel-sync"
 [[ -f /usr/share/man/man1/vistrel-sync.1.gz ]] || die "the package installed no manual page for vistrel-sync"
+[[ -f /usr/share/man/man1/vistrel.1.gz ]] || die "the package installed no manual page for vistrel"
+[[ -f /usr/share/doc/vistrel/copyright && -f /usr/share/doc/vistrel/changelog.gz ]] ||
+    die "the package installed no copyright file or change log"
+window_version="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/vistrel --version)" ||
+    die "the installed vistrel --version failed without a display"
+[[ "$window_version" == "V:"* ]] || die "the installed vistrel --version printed: $window_version"
 sync_version="$(/usr/bin/vistrel-sync --version)" || die "the installed vistrel-sync --version failed"
 [[ "$sync_version" == "V:"* ]] || die "the installed vistrel-sync printed no version text: $sync_version"
 

@@ -23,6 +23,10 @@ PACKAGES=(
     clang-14 libclang-rt-14-dev
     # real-window check: virtual display, screenshot (import), a key press to close the notice
     xvfb xauth imagemagick xdotool
+    # the condensed face of the window's substitute font (the process buttons fit 1024 pixels)
+    fonts-dejavu-extra
+    # the package's check
+    lintian
 )
 
 missing=()

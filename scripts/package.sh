@@ -21,7 +21,15 @@ for tool in cmake cpack dpkg-deb; do
     command -v "$tool" >/dev/null || die "$tool not found: run bash scripts/install-deps.sh"
 done
 
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVISTREL_TESTS=OFF -DVISTREL_APP=ON ||
+# Debian's hardening flags (stack protector, fortified functions, read-only relocations bound at
+# start, position-independent executables), as dpkg-buildflags gives them.
+command -v dpkg-buildflags >/dev/null || die "dpkg-buildflags not found: install dpkg-dev"
+export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+ldflags="$(dpkg-buildflags --get LDFLAGS)"
+
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVISTREL_TESTS=OFF -DVISTREL_APP=ON \
+    -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_POSITION_INDEPENDENT_CODE=ON ||
     die "configuring $BUILD failed"
 cmake --build "$BUILD" -j2 || die "building $BUILD failed"
 

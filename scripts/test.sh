@@ -72,6 +72,17 @@ run_suite build OFF
 if [[ "${VISTREL_QUICK:-0}" == "1" ]]; then
     exit 0
 fi
+# The Debian package, checked by lintian when it is installed: no error and no warning.
+if command -v lintian >/dev/null; then
+    package_out="$(bash scripts/package.sh)" || die "building the package failed"
+    deb="${package_out##*package.sh: }"
+    lint="$(lintian --tag-display-limit 0 "$deb" 2>&1)" || true
+    [[ -z "$lint" ]] || printf '%s\n' "$lint"
+    if [[ "$lint" =~ (^|$'\n')[EW]: ]]; then
+        die "lintian reports errors or warnings on $deb"
+    fi
+    echo "$ME: lintian: no error and no warning on $deb"
+fi
 bash scripts/fuzz.sh "${VISTREL_FUZZ_SECONDS:-60}" || die "fuzzing found a failure"
 sanitizer_settings
 run_suite build-sanitize ON
