@@ -482,6 +482,9 @@ void TForm1::buildLayout() {
         }
     }
     processes->addLayout(buttons, 1);
+    // 73 pixels as designed, or what the column of option boxes needs when the font's boxes are
+    // taller than that room.
+    Panel2->setFixedHeight(std::max(73, Panel2->sizeHint().height()));
     outer->addWidget(Panel2);
 }
 
