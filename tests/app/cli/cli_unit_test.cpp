@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         UsageCase{{}, "falta --source SERVIDOR:CAMINHO (veja --help)"},
         UsageCase{{"--source", "db:/a/x.fdb"}, "falta --target SERVIDOR:CAMINHO (veja --help)"},
-        UsageCase{withDatabases({"--verbose"}), "opção desconhecida: --verbose (veja --help)"},
+        UsageCase{withDatabases({"--barulhento"}), "opção desconhecida: --barulhento (veja --help)"},
         // The value after "=" is never repeated: it may be a password.
         UsageCase{withDatabases({"--secret=hunter2"}), "opção desconhecida: --secret (veja --help)"},
         UsageCase{
