@@ -1,5 +1,6 @@
 // vistrel-sync: the processes of the window, run from the command line.
 #include "app/cli/run.h"
+#include "app/cli/signals.h"
 
 #include <filesystem>
 #include <iostream>
@@ -32,6 +33,8 @@ vistrel::cli::Terminal standardErrorTerminal() {
 
 int main(int argc, char* argv[]) {
     std::ios::sync_with_stdio(false);
+    // Taken before the client library is loaded, and again after every attach.
+    const vistrel::cli::CommandSignals signals;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return vistrel::cli::runCommand(arguments, vistrel::cli::processEnvironment(), std::cout, std::cerr,
                                     standardErrorTerminal(), programFile(argc > 0 ? argv[0] : nullptr));

@@ -4,6 +4,7 @@
 #include "app/cli/output.h"
 #include "app/cli/processtable.h"
 #include "app/cli/review.h"
+#include "app/cli/signals.h"
 #include "app/cli/streamview.h"
 #include "data/errors.h"
 #include "data/strings.h"
@@ -30,7 +31,10 @@ constexpr char kExecuting[] = "Executando no destino: ";
 struct ProcessSummary {
     const ProcessEntry* entry;
     sync::RunCounts counts;
-    bool interrupted = false;
+    bool interrupted = false; // the connection was lost: nothing of it is reported as done
+    // It ended before its last object: by this signal (0: none), or by an error.
+    int stoppedBy = 0;
+    bool endedByError = false;
 };
 
 std::string label(const ProcessEntry& entry) {
@@ -43,8 +47,17 @@ void writeSummary(Output& output, const std::vector<ProcessSummary>& summaries) 
             output.outLine(sync::interruptedLine(*summary.entry));
             continue;
         }
-        for (const std::string& line : sync::summaryLines(*summary.entry, summary.counts))
-            output.outLine(line);
+        // A process an error or a signal ended before any object is not "nenhum objeto".
+        const bool ended = summary.stoppedBy != 0 || summary.endedByError;
+        if (!summary.counts.empty() || !ended)
+            for (const std::string& line : sync::summaryLines(*summary.entry, summary.counts))
+                output.outLine(line);
+        // What it did is counted above; that it did not reach its end is said here.
+        if (summary.stoppedBy != 0)
+            output.outLine(label(*summary.entry) + " interrompido (sinal " + signalName(summary.stoppedBy) +
+                           ")");
+        else if (summary.endedByError)
+            output.outLine(label(*summary.entry) + " interrompido (erro)");
     }
 }
 
@@ -286,19 +299,29 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
     std::vector<ProcessSummary> summaries;
     bool failed = false;
     for (const int number : options.processes) {
+        // A signal that came between two processes (or while connecting) lets no other begin.
+        if (receivedSignal() != 0)
+            break;
         const ProcessEntry& entry = processEntry(number);
         view.beginProcess(entry.number, entry.commandName,
                           [&components] { return sync::targetViewNames(*components); });
         std::optional<std::string> escaped;
+        bool stopped = false;
         try {
             sync::runProcess(entry, *components, view);
             view.flushPendingMessage();
         } catch (const data::EAbort&) {
-            // The guard refused the run; its message says why.
-            output.clearProgress();
-            output.errorEntry(view.takePendingMessage());
-            writeSummary(output, summaries);
-            return kExitGuard;
+            if (receivedSignal() != 0) {
+                // A signal stopped the run before its next object.
+                view.flushPendingMessage();
+                stopped = true;
+            } else {
+                // The guard refused the run; its message says why.
+                output.clearProgress();
+                output.errorEntry(view.takePendingMessage());
+                writeSummary(output, summaries);
+                return kExitGuard;
+            }
         } catch (const data::EIBConnectionLost& lost) {
             // The run ended at the call that found a connection gone; the line below says which.
             view.flushPendingMessage();
@@ -348,17 +371,24 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
             view.countEscapedFailure();
             failed = true;
         }
-        summaries.push_back({&entry, view.counts(), false});
+        summaries.push_back(
+            {&entry, view.counts(), false, stopped ? receivedSignal() : 0, escaped.has_value()});
         for (const auto& [kind, counts] : summaries.back().counts)
             if (counts.failed > 0)
                 failed = true;
+        if (stopped)
+            break;
     }
     output.clearProgress();
+    const int signal = receivedSignal();
+    if (signal != 0)
+        output.errLine(kLead + "interrompido pelo sinal " + std::string(signalName(signal)) +
+                       "; o que foi feito ficou no destino e o resto não foi começado");
 
     // The check's plan and the report's outcomes, read before the sessions go.
     std::vector<sync::Difference> planAfter;
     bool planAfterRead = false;
-    if (options.check || (options.reportFile && writes)) {
+    if (signal == 0 && (options.check || (options.reportFile && writes))) {
         try {
             planAfter = sync::planDifferences(*components, kinds);
             planAfterRead = true;
@@ -395,6 +425,8 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
                            planBefore)))
             return kExitUsage;
     }
+    if (signal != 0)
+        return kExitSignalBase + signal;
     // A check that could not read the differences answers nothing about them.
     if (options.check && !planAfterRead)
         return kExitUsage;

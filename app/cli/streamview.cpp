@@ -1,5 +1,7 @@
 #include "app/cli/streamview.h"
 
+#include "app/cli/signals.h"
+
 namespace vistrel::cli {
 
 StreamView::StreamView(Output& output, Settings settings)
@@ -30,6 +32,10 @@ bool StreamView::sendStatement(const std::string& statement) {
         return true;
     m_settings.script->push_back(statement);
     return false;
+}
+
+bool StreamView::stopRequested() const {
+    return receivedSignal() != 0;
 }
 
 void StreamView::setProgressMax(int max) {

@@ -60,6 +60,8 @@ public:
     std::string xbanco2() const override { return m_settings.targetFileName; }
     void showMessage(const std::string& text) override;
     void processEvents() override {}
+    // A termination signal asks the run to stop before its next object.
+    bool stopRequested() const override;
     void setDataSource1(data::TIBDataSet*) override {}
     void setDataSource2(data::TIBDataSet*) override {}
     void setProgressMax(int max) override;

@@ -1,0 +1,197 @@
+// vistrel-sync on a target in use, run as a program against the real server: a termination signal
+// at several points of a run stops it before its next object, reports what was done and exits
+// with 128 + the signal, and a rerun then converges.
+#include "tests/support/process.h"
+#include "tests/support/scratchdatabase.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <regex>
+#include <string>
+#include <thread>
+
+#ifndef VISTREL_SYNC_PROGRAM
+#error "VISTREL_SYNC_PROGRAM must name vistrel-sync"
+#endif
+
+namespace vistrel::test::integration {
+namespace {
+
+struct SyncRun {
+    int status = -1;
+    int endedBySignal = 0;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> passwordVariables() {
+    const std::string& password = TestServer::instance().password();
+    return {"VISTREL_SOURCE_PASSWORD=" + password, "VISTREL_TARGET_PASSWORD=" + password};
+}
+
+std::vector<std::string> syncArguments(const ScratchDatabase& source, const ScratchDatabase& target,
+                                       const std::vector<std::string>& more) {
+    std::vector<std::string> argv{VISTREL_SYNC_PROGRAM, "--source", source.connectionString(), "--target",
+                                  target.connectionString()};
+    argv.insert(argv.end(), more.begin(), more.end());
+    return argv;
+}
+
+SyncRun resultOf(const ProcessResult& r) {
+    return {r.exitCode, r.endedBySignal, r.out, r.err};
+}
+
+SyncRun runSync(const ScratchDatabase& source, const ScratchDatabase& target,
+                const std::vector<std::string>& more = {}) {
+    return resultOf(runProcess(syncArguments(source, target, more), {}, passwordVariables()));
+}
+
+std::string describe(const SyncRun& run) {
+    return "status " + std::to_string(run.status) + ", ended by signal " + std::to_string(run.endedBySignal) +
+           "\n--- stdout:\n" + run.out + "\n--- stderr:\n" + run.err;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The number after `field` in the summary line that starts with `line`; -1 without that line.
+int summaryCount(const std::string& out, const std::string& line, const std::string& field) {
+    const std::regex pattern("(^|\n)" + std::regex_replace(line, std::regex(R"([\[\]])"), R"(\$&)") +
+                             "[^\n]*" + field + " ([0-9]+)");
+    std::smatch match;
+    if (!std::regex_search(out, match, pattern))
+        return -1;
+    return std::stoi(match[2].str());
+}
+
+int userTables(const ScratchDatabase& database) {
+    return std::stoi(database.queryValue("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND "
+                                         "RDB$VIEW_BLR IS NULL AND RDB$RELATION_NAME STARTING WITH 'T'"));
+}
+
+// ---- Termination signals ---------------------------------------------------------------------------
+
+// A source with something for every process 1 to 7, enough of it that a run lasts a few seconds.
+std::string signalSource() {
+    std::string sql;
+    for (int g = 0; g < 40; ++g)
+        sql += "CREATE GENERATOR G_SINAL_" + std::to_string(g) + ";\n";
+    sql += "CREATE EXCEPTION E_SINAL 'parado';\n"
+           "CREATE DOMAIN DM_SINAL AS INTEGER;\n";
+    for (int t = 0; t < 40; ++t) {
+        const std::string table = "T" + std::to_string(t);
+        sql += "CREATE TABLE " + table + " (ID INTEGER NOT NULL";
+        for (int c = 0; c < 5; ++c)
+            sql += ", C" + std::to_string(c) + " VARCHAR(20)";
+        sql += ");\n";
+        sql += "CREATE INDEX IX_" + table + " ON " + table + " (C0);\n";
+    }
+    sql += "CREATE VIEW V_SINAL AS SELECT ID FROM T0;\n"
+           "SET TERM ^ ;\n"
+           "CREATE PROCEDURE P_SINAL (A INTEGER) RETURNS (B INTEGER) AS BEGIN B = A; SUSPEND; END^\n"
+           "CREATE TRIGGER TR_SINAL FOR T0 BEFORE INSERT AS BEGIN NEW.C0 = 'x'; END^\n"
+           "SET TERM ; ^\n";
+    return sql;
+}
+
+// Where in the run the signal is sent: once the predicate holds for the command's output so far
+// and the target.
+struct SignalPoint {
+    const char* name;
+    int signal;
+    std::function<bool(const std::string& out, const ScratchDatabase& target)> reached;
+};
+
+const SignalPoint kSignalPoints[] = {
+    // While the generators are being created (the first of them has been written).
+    {"SigintInTheGenerators", SIGINT,
+     [](const std::string& out, const ScratchDatabase&) { return contains(out, "Generator Criado; "); }},
+    // In the middle of the table phase: the target holds a few of the tables.
+    {"SigtermInTheTables", SIGTERM,
+     [](const std::string&, const ScratchDatabase& target) { return userTables(target) >= 3; }},
+    // After the tables, in the later processes (the trigger process has begun).
+    {"SighupAfterTheTables", SIGHUP,
+     [](const std::string& out, const ScratchDatabase&) {
+         return contains(out, "Trigger não encontrada; ");
+     }},
+};
+
+class CliSignals : public ::testing::TestWithParam<SignalPoint> {};
+
+TEST_P(CliSignals, StopsBeforeTheNextObjectReportsWhatWasDoneAndARerunConverges) {
+    const SignalPoint& point = GetParam();
+    const ScratchDatabase source("origem", "sinal.fdb", {.sql = signalSource()});
+    const ScratchDatabase target("destino", "sinal.fdb");
+    const std::vector<std::string> processes{"--processes", "1,2,3,4,5,6,7"};
+
+    SyncRun stopped;
+    bool sent = false;
+    {
+        RunningProcess command(syncArguments(source, target, processes), passwordVariables());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
+        while (!sent && !command.ended() && std::chrono::steady_clock::now() < deadline) {
+            if (point.reached(command.outSoFar(), target))
+                sent = command.signal(point.signal);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        stopped = resultOf(command.wait());
+    }
+    ASSERT_TRUE(sent) << "the run ended before the signal could be sent\n" << describe(stopped);
+
+    // The command ended by itself, with the signal's status: no crash, no core.
+    EXPECT_EQ(stopped.endedBySignal, 0) << describe(stopped);
+    EXPECT_EQ(stopped.status, 128 + point.signal) << describe(stopped);
+    const std::string signalName = point.signal == SIGINT    ? "SIGINT"
+                                   : point.signal == SIGTERM ? "SIGTERM"
+                                                             : "SIGHUP";
+    EXPECT_TRUE(contains(stopped.err, "vistrel-sync: interrompido pelo sinal " + signalName + "; "))
+        << describe(stopped);
+    // Nothing failed on the way: the stop came between two objects.
+    EXPECT_FALSE(contains(stopped.err, "Erro na tabela")) << describe(stopped);
+    EXPECT_FALSE(contains(stopped.err, "SQLCODE")) << describe(stopped);
+    EXPECT_FALSE(contains(stopped.out, "falhas 1")) << describe(stopped);
+    // The summary was written, the interrupted process marked as such, none after it begun.
+    EXPECT_TRUE(contains(stopped.out, " interrompido (sinal " + signalName + ")\n")) << describe(stopped);
+    EXPECT_FALSE(contains(stopped.out, "[7 índices] índices: percorridos 40,")) << describe(stopped);
+
+    // What the summary says was created is on the target.
+    const int generatorsCreated = summaryCount(stopped.out, "[1 generators] generators:", "criados");
+    ASSERT_GE(generatorsCreated, 1) << describe(stopped);
+    EXPECT_EQ(std::stoi(target.queryValue("SELECT COUNT(*) FROM RDB$GENERATORS WHERE RDB$SYSTEM_FLAG = 0")),
+              generatorsCreated)
+        << describe(stopped);
+    const int tablesCreated = summaryCount(stopped.out, "[4 tabelas e views] tabelas:", "criados");
+    EXPECT_EQ(userTables(target), tablesCreated < 0 ? 0 : tablesCreated) << describe(stopped);
+    if (point.signal == SIGTERM) {
+        EXPECT_LT(tablesCreated, 40) << describe(stopped);
+    }
+    // No table was left half made: every table there has all its columns.
+    const std::vector<std::string> columnCounts = target.queryRows(
+        "SELECT COUNT(*) FROM RDB$RELATION_FIELDS F JOIN RDB$RELATIONS R ON R.RDB$RELATION_NAME = "
+        "F.RDB$RELATION_NAME WHERE R.RDB$SYSTEM_FLAG = 0 AND R.RDB$VIEW_BLR IS NULL GROUP BY "
+        "F.RDB$RELATION_NAME");
+    for (const std::string& count : columnCounts)
+        EXPECT_EQ(std::stoi(count), 6) << describe(stopped);
+
+    // The rerun finishes what was left and the check then finds the target up to date.
+    const SyncRun rerun = runSync(source, target, processes);
+    EXPECT_EQ(rerun.status, 0) << describe(rerun);
+    EXPECT_EQ(userTables(target), 40);
+    const SyncRun check = runSync(source, target, {"--check", "--processes", "1,2,3,4,5,6,7"});
+    EXPECT_EQ(check.status, 0) << describe(check);
+    EXPECT_TRUE(contains(check.out, "\nDestino em dia: nada a criar.\n")) << describe(check);
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, CliSignals, ::testing::ValuesIn(kSignalPoints),
+                         [](const ::testing::TestParamInfo<SignalPoint>& p) {
+                             return std::string(p.param.name);
+                         });
+
+} // namespace
+} // namespace vistrel::test::integration
