@@ -4,6 +4,7 @@
 #include "data/detail/fbclient.h"
 #include "data/detail/handles.h"
 #include "data/errors.h"
+#include "data/locktimeout.h"
 
 #include <algorithm>
 #include <exception>
@@ -426,8 +427,14 @@ std::string buildTPB(const TStringList& params) {
             raiseClientError(ClientError::TPBConstantUnknown, name);
         tpb += it->second;
     }
-    if (!tpb.empty())
-        tpb.insert(tpb.begin(), static_cast<char>(isc_tpb_version3));
+    // No parameters is the server's default (concurrency, wait, write), written out so that its
+    // wait for locks can be bounded.
+    if (tpb.empty())
+        tpb = {static_cast<char>(isc_tpb_concurrency), static_cast<char>(isc_tpb_wait),
+               static_cast<char>(isc_tpb_write)};
+    tpb.insert(tpb.begin(), static_cast<char>(isc_tpb_version3));
+    if (tpb.find(static_cast<char>(isc_tpb_nowait)) == std::string::npos)
+        tpb += detail::lockTimeoutItem();
     return tpb;
 }
 } // namespace

@@ -5,6 +5,7 @@
 #include "data/detail/handles.h"
 #include "data/errors.h"
 #include "data/ibdatabase.h"
+#include "data/locktimeout.h"
 
 #include <algorithm>
 #include <climits>
@@ -63,6 +64,7 @@ std::string transactionParameters(TTransIsolationLevel level) {
         tpb += static_cast<char>(isc_tpb_read_committed);
         tpb += static_cast<char>(isc_tpb_rec_version);
     }
+    tpb += detail::lockTimeoutItem();
     return tpb;
 }
 

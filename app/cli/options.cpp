@@ -37,6 +37,7 @@ const char kUsage[] =
     "  --script ARQ                 nada é executado no destino; grava em ARQ as instruções que a\n"
     "                               execução enviaria, na ordem, como script para isql-fb -i\n"
     "  --report ARQ                 grava em ARQ as diferenças (e o resultado da execução) em JSON\n"
+    "  --lock-timeout SEGUNDOS      espera máxima por um objeto em uso por outra conexão (padrão 30)\n"
     "  --source-user USUÁRIO        usuário da origem (padrão: ISC_USER, senão SYSDBA)\n"
     "  --target-user USUÁRIO        usuário do destino (padrão: ISC_USER, senão SYSDBA)\n"
     "  --source-password-file ARQ   senha da origem na primeira linha do arquivo (modo 600)\n"
@@ -186,6 +187,22 @@ DatabaseAddress parseDatabaseAddress(const std::string& text, const std::string&
     return address;
 }
 
+namespace {
+
+// Whole seconds, 1 to the server's largest wait.
+int parseLockTimeout(const std::string& text) {
+    const bool digits =
+        !text.empty() && text.size() <= 5 &&
+        std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+    const int seconds = digits ? std::atoi(text.c_str()) : 0;
+    if (seconds < 1 || seconds > data::kMaxLockTimeoutSeconds)
+        throw UsageError("--lock-timeout precisa de um número de segundos de 1 a " +
+                         std::to_string(data::kMaxLockTimeoutSeconds));
+    return seconds;
+}
+
+} // namespace
+
 Options parseArguments(const std::vector<std::string>& arguments) {
     Options options;
     bool haveSource = false;
@@ -238,6 +255,8 @@ Options parseArguments(const std::vector<std::string>& arguments) {
             options.scriptFile = value();
         } else if (name == "--report") {
             options.reportFile = value();
+        } else if (name == "--lock-timeout") {
+            options.lockTimeout = parseLockTimeout(value());
         } else if (name == "--source-user") {
             options.sourceUser = value();
         } else if (name == "--target-user") {

@@ -1,6 +1,8 @@
 #pragma once
 // The command line of vistrel-sync: its options, the databases named as HOST:PATH, and where the
 // passwords come from (never from the command line, which every user sees in the process list).
+#include "data/locktimeout.h"
+
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -48,6 +50,7 @@ struct Options {
     bool alter = false;                    // "Alterar" ticked
     std::optional<std::string> scriptFile; // the statements a run would send, nothing sent
     std::optional<std::string> reportFile; // the differences (and outcomes) as JSON
+    int lockTimeout = data::kDefaultLockTimeoutSeconds; // seconds a statement waits for a lock
     std::optional<std::string> sourceUser;
     std::optional<std::string> targetUser;
     std::optional<std::string> sourcePasswordFile;

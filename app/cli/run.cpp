@@ -234,6 +234,7 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
     const bool writes = !options.dryRun && !options.check && !scripting;
     // A script run goes every way a run goes, its statements kept for the script instead of sent.
     std::vector<std::string> scriptStatements;
+    data::setLockTimeoutSeconds(options.lockTimeout);
     StreamView view(output, StreamView::Settings{
                                 .criarauto = writes || scripting,
                                 .rapido = options.fast,

@@ -1,6 +1,9 @@
 // vistrel-sync on a target in use, run as a program against the real server: a termination signal
 // at several points of a run stops it before its next object, reports what was done and exits
-// with 128 + the signal, and a rerun then converges.
+// with 128 + the signal, and a rerun then converges; a customer's connection holding a table the
+// run alters makes that table fail after the lock timeout, and the run goes on.
+#include "data/ibdatabase.h"
+#include "data/ibdataset.h"
 #include "tests/support/process.h"
 #include "tests/support/scratchdatabase.h"
 
@@ -192,6 +195,87 @@ INSTANTIATE_TEST_SUITE_P(Points, CliSignals, ::testing::ValuesIn(kSignalPoints),
                          [](const ::testing::TestParamInfo<SignalPoint>& p) {
                              return std::string(p.param.name);
                          });
+
+// ---- Lock waits with a limit -------------------------------------------------------------------------
+
+// A customer's connection to the target: it updates a row of the table and keeps its transaction
+// open until it is released.
+class Holder {
+public:
+    Holder(const ScratchDatabase& database, const std::string& update) {
+        m_session.setServerType("IBServer");
+        m_transaction.setDefaultDatabase(&m_session);
+        m_session.setDefaultTransaction(&m_transaction);
+        m_session.setDatabaseName(database.connectionString());
+        m_session.Params().Add("user_name=" + database.user());
+        m_session.Params().Add("password=" + database.password());
+        m_session.setConnected(true);
+        data::TIBDataSet statement;
+        statement.setDatabase(&m_session);
+        statement.SelectSQL().Add(update);
+        statement.ExecSQL();
+    }
+    ~Holder() { release(); }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+
+    void release() {
+        if (m_transaction.Active())
+            m_transaction.Rollback();
+        m_session.setConnected(false);
+    }
+
+private:
+    data::TIBDatabase m_session;
+    data::TIBTransaction m_transaction;
+};
+
+TEST(CliLockTimeout, ObjectsOnATableInUseFailAfterTheLimitWithTheServersReasonAndTheRunGoesOn) {
+    const ScratchDatabase source("origem", "trava.fdb",
+                                 {.sql = "CREATE TABLE CLIENTES (ID INTEGER NOT NULL, NOME VARCHAR(30));\n"
+                                         "CREATE INDEX IX_NOME ON CLIENTES (NOME);\n"
+                                         "ALTER TABLE CLIENTES ADD CONSTRAINT PK_CLIENTES PRIMARY KEY (ID);\n"
+                                         "CREATE GENERATOR G_DEPOIS;\n"});
+    const ScratchDatabase target("destino", "trava.fdb",
+                                 {.sql = "CREATE TABLE CLIENTES (ID INTEGER NOT NULL, NOME VARCHAR(30));\n"
+                                         "INSERT INTO CLIENTES VALUES (1, 'Ana');\n"});
+    const std::vector<std::string> processes{"--processes", "7,8,1"};
+    Holder holder(target, "UPDATE CLIENTES SET NOME = 'Bia' WHERE ID = 1");
+
+    std::vector<std::string> limited = processes;
+    limited.insert(limited.end(), {"--lock-timeout", "2"});
+    RunningProcess command(syncArguments(source, target, limited), passwordVariables());
+    // Far beyond the limit: a run still going then waits for the holder, not for its limit.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!command.ended() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const bool endedWhileHeld = command.ended();
+    holder.release();
+    const SyncRun run = resultOf(command.wait());
+    ASSERT_TRUE(endedWhileHeld) << "the run waited for the holder's transaction\n" << describe(run);
+
+    EXPECT_EQ(run.status, 1) << describe(run);
+    // Each object on the table in use fails with its line and the server's reason, which names the
+    // table; the run goes on with the next object and the next process.
+    const std::string inUse =
+        "    SQLCODE -901: lock time-out on wait transaction - unsuccessful metadata update - "
+        "object TABLE \"CLIENTES\" is in use\n";
+    EXPECT_TRUE(contains(run.out, "Não foi possivel criar esse indice!\n" + inUse)) << describe(run);
+    EXPECT_TRUE(contains(run.err, "Não foi possivel criar a constraint: PK_CLIENTES")) << describe(run);
+    EXPECT_EQ(summaryCount(run.out, "[7 índices] índices:", "falhas"), 1) << describe(run);
+    EXPECT_EQ(summaryCount(run.out, "[8 constraints] constraints:", "falhas"), 1) << describe(run);
+    EXPECT_EQ(summaryCount(run.out, "[1 generators] generators:", "criados"), 1) << describe(run);
+    EXPECT_EQ(target.queryValue("SELECT COUNT(*) FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME = 'G_DEPOIS'"),
+              "1");
+    EXPECT_EQ(target.queryValue("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$RELATION_NAME = 'CLIENTES'"),
+              "0");
+
+    // With the holder gone the same run creates them, and a target nobody else uses sees no change.
+    const SyncRun rerun = runSync(source, target, processes);
+    EXPECT_EQ(rerun.status, 0) << describe(rerun);
+    EXPECT_EQ(target.queryValue("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$RELATION_NAME = 'CLIENTES'"),
+              "2");
+}
 
 } // namespace
 } // namespace vistrel::test::integration
