@@ -52,6 +52,20 @@ inline constexpr char kConnectionLostMessage[] =
     "Atenção \r A conexão com o banco %s foi perdida e o processo foi interrompido; verifique o "
     "servidor e clique em Conectar!";
 
+// A server error after which the database cannot go on with the run (a full disk or another I/O
+// error, a corrupt database, a failed consistency check): handled as a lost connection, so that
+// the run ends at once with one message instead of a failure line for every object after it.
+// what() is kFatalServerErrorMessage with the database name, followed by the server's report.
+class EIBFatalServerError : public EIBConnectionLost {
+public:
+    using EIBConnectionLost::EIBConnectionLost;
+};
+
+// The text of EIBFatalServerError; %s is the database name.
+inline constexpr char kFatalServerErrorMessage[] =
+    "Atenção \r O banco %s informou um erro grave e o processo foi interrompido; verifique o servidor "
+    "e clique em Conectar!";
+
 // A server error whose SQL code is -551 (no permission).
 class EIBInterBaseRoleError : public EIBInterBaseError {
 public:

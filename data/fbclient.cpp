@@ -128,7 +128,7 @@ void addCommitTime(std::chrono::steady_clock::duration took) noexcept {
 
 StatusError interpretStatus(const ISC_STATUS* status) {
     const FbApi& a = api();
-    StatusError err{{}, a.sqlcode(status), status[1]};
+    StatusError err{{}, a.sqlcode(status), status[1], fatalServerError(status)};
     const ISC_STATUS* p = status;
     char buffer[1024];
     while (a.interpret(buffer, sizeof buffer, &p) > 0) {
@@ -164,9 +164,34 @@ constexpr ISC_STATUS kConnectionLostCodes[] = {isc_lost_db_connection, isc_net_r
                                                isc_network_error,      isc_att_shutdown, isc_shutdown};
 }
 
+// The server's codes after which a run cannot go on on that database (the I/O codes come with the
+// operating system's reason, "No space left on device" among them).
+constexpr ISC_STATUS kFatalServerCodes[] = {
+    isc_io_error,     isc_io_create_err, isc_io_open_err,   isc_io_close_err, isc_io_read_err,
+    isc_io_write_err, isc_io_delete_err, isc_io_access_err, isc_db_corrupt,   isc_corrupt,
+    isc_badpage,      isc_bad_checksum,  isc_page_type_err, isc_bug_check,    isc_virmemexh,
+    isc_sys_request,  isc_lockmanerr,    isc_no_lock_mgr,   isc_shutinprog,
+};
+
 bool connectionLost(const ISC_STATUS* status) {
     for (ISC_STATUS code : kConnectionLostCodes) {
         if (statusHas(status, code))
+            return true;
+    }
+    return fatalServerError(status);
+}
+
+bool fatalServerError(const ISC_STATUS* status) {
+    for (ISC_STATUS code : kFatalServerCodes) {
+        if (statusHas(status, code))
+            return true;
+    }
+    return false;
+}
+
+bool fatalServerCode(long code) {
+    for (ISC_STATUS fatal : kFatalServerCodes) {
+        if (code == fatal)
             return true;
     }
     return false;
@@ -196,9 +221,13 @@ std::string fillMessage(std::string_view text, int number, const std::string& na
     return message;
 }
 
-EIBConnectionLost connectionLostError(const StatusError& e, const std::string& databaseName) {
-    return EIBConnectionLost(fillMessage(kConnectionLostMessage, 0, databaseName), e.message, e.sqlCode,
-                             e.ibErrorCode);
+std::exception_ptr connectionLostError(const StatusError& e, const std::string& databaseName) {
+    if (e.fatal)
+        return std::make_exception_ptr(
+            EIBFatalServerError(fillMessage(kFatalServerErrorMessage, 0, databaseName) + "\r\n" + e.message,
+                                e.message, e.sqlCode, e.ibErrorCode));
+    return std::make_exception_ptr(EIBConnectionLost(fillMessage(kConnectionLostMessage, 0, databaseName),
+                                                     e.message, e.sqlCode, e.ibErrorCode));
 }
 
 ISC_STATUS databaseInfoInteger(const FbApi& api, isc_db_handle* database, unsigned char item, int missing,
@@ -227,7 +256,7 @@ ISC_STATUS databaseInfoInteger(const FbApi& api, isc_db_handle* database, unsign
 }
 
 void throwConnectionLost(const StatusError& e, const std::string& databaseName) {
-    throw connectionLostError(e, databaseName);
+    std::rethrow_exception(connectionLostError(e, databaseName));
 }
 
 void throwStatusError(const StatusError& e) {

@@ -243,7 +243,7 @@ void TIBDatabase::detach() {
         const bool lost = detail::connectionLost(status);
         forceClose();
         if (lost) {
-            m_lostError = std::make_exception_ptr(detail::connectionLostError(e, m_databaseName));
+            m_lostError = detail::connectionLostError(e, m_databaseName);
             if (commitFailure)
                 std::rethrow_exception(commitFailure);
             return;
@@ -274,7 +274,7 @@ void TIBDatabase::raiseStatus(const intptr_t* status) {
     // else touches the client.
     detail::StatusError e = detail::interpretStatus(status);
     if (detail::connectionLost(status))
-        loseConnection(std::make_exception_ptr(detail::connectionLostError(e, m_databaseName)));
+        loseConnection(detail::connectionLostError(e, m_databaseName));
     detail::throwStatusError(e);
 }
 
@@ -522,8 +522,7 @@ std::optional<TIBTransaction::CommitFailure> TIBTransaction::forceEnd() noexcept
                 detail::StatusError e = detail::interpretStatus(status);
                 failure = CommitFailure{e.message, e.sqlCode, e.ibErrorCode, nullptr};
                 if (detail::connectionLost(status) && m_defaultDatabase)
-                    failure->lost = std::make_exception_ptr(
-                        detail::connectionLostError(e, m_defaultDatabase->DatabaseName()));
+                    failure->lost = detail::connectionLostError(e, m_defaultDatabase->DatabaseName());
             }
         } catch (...) {
             // Reading the refusal failed (out of memory); the rollback below still runs.

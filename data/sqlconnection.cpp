@@ -303,8 +303,8 @@ void TSQLConnection::reconnect() {
         if (!detail::connectionLostCode(error.IBErrorCode()))
             throw;
         m_impl->lost = true;
-        throw detail::connectionLostError({error.what(), error.SQLCode(), error.IBErrorCode()},
-                                          m_impl->databaseName);
+        std::rethrow_exception(detail::connectionLostError(
+            {error.what(), error.SQLCode(), error.IBErrorCode(), false}, m_impl->databaseName));
     }
 }
 

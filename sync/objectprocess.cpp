@@ -56,6 +56,8 @@ void writeFailure(ProcessView& view, Pane pane, const std::string& line, const s
                   const std::string& errorLogLine) {
     // A lost connection ends the run instead: no object after it can reach the server, and one
     // message for the whole run says so where the run is reported.
+    if (const auto* fatal = dynamic_cast<const data::EIBFatalServerError*>(&error))
+        throw *fatal;
     if (const auto* lost = dynamic_cast<const data::EIBConnectionLost*>(&error))
         throw *lost;
     const std::string reason = failureReason(error);

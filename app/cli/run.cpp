@@ -32,6 +32,7 @@ struct ProcessSummary {
     const ProcessEntry* entry;
     sync::RunCounts counts;
     bool interrupted = false; // the connection was lost: nothing of it is reported as done
+    bool fatal = false;       // ... or a fatal server error ended the run
     // It ended before its last object: by this signal (0: none), or by an error.
     int stoppedBy = 0;
     bool endedByError = false;
@@ -44,7 +45,8 @@ std::string label(const ProcessEntry& entry) {
 void writeSummary(Output& output, const std::vector<ProcessSummary>& summaries) {
     for (const ProcessSummary& summary : summaries) {
         if (summary.interrupted) {
-            output.outLine(sync::interruptedLine(*summary.entry));
+            output.outLine(summary.fatal ? label(*summary.entry) + " interrompido (erro grave)"
+                                         : sync::interruptedLine(*summary.entry));
             continue;
         }
         // A process an error or a signal ended before any object is not "nenhum objeto".
@@ -308,6 +310,7 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
                           [&components] { return sync::targetViewNames(*components); });
         std::optional<std::string> escaped;
         bool stopped = false;
+        bool fatal = false;
         try {
             sync::runProcess(entry, *components, view);
             view.flushPendingMessage();
@@ -324,9 +327,11 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
                 return kExitGuard;
             }
         } catch (const data::EIBConnectionLost& lost) {
-            // The run ended at the call that found a connection gone; the line below says which.
+            // The run ended at the call that found a connection gone, or a database that cannot go
+            // on (a full disk); the line below says which.
             view.flushPendingMessage();
             escaped = lost.serverMessage();
+            fatal = dynamic_cast<const data::EIBFatalServerError*>(&lost) != nullptr;
         } catch (const std::exception& error) {
             view.flushPendingMessage();
             escaped = error.what();
@@ -350,6 +355,11 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
                     else
                         targetTransaction.Rollback();
                 }
+            } catch (const data::EIBConnectionLost& lost) {
+                // The commit itself met the loss (or the full disk).
+                escaped = lost.serverMessage();
+                fatal = dynamic_cast<const data::EIBFatalServerError*>(&lost) != nullptr;
+                targetLost = true;
             } catch (const std::exception& error) {
                 if (!escaped)
                     escaped = error.what();
@@ -357,13 +367,15 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
         }
         if (sourceLost || targetLost) {
             output.clearProgress();
+            const std::string where = fatal ? (sourceLost ? " erro grave na origem " + sourceName
+                                                          : " erro grave no destino " + targetName)
+                                            : (sourceLost ? " conexão perdida com a origem " + sourceName
+                                                          : " conexão perdida com o destino " + targetName);
             output.errLine(
-                kLead + label(entry) + " conexão perdida com " +
-                (sourceLost ? "a origem " + sourceName : "o destino " + targetName) +
-                (escaped ? ": " + oneLine(*escaped) : std::string()) +
+                kLead + label(entry) + where + (escaped ? ": " + oneLine(*escaped) : std::string()) +
                 "; o processo não terminou e o que ele fez depois da última confirmação não ficou no "
                 "destino");
-            summaries.push_back({&entry, view.counts(), true});
+            summaries.push_back({&entry, view.counts(), true, fatal});
             writeSummary(output, summaries);
             return kExitUsage;
         }
@@ -373,7 +385,7 @@ int runCommand(const std::vector<std::string>& arguments, const Environment& env
             failed = true;
         }
         summaries.push_back(
-            {&entry, view.counts(), false, stopped ? receivedSignal() : 0, escaped.has_value()});
+            {&entry, view.counts(), false, false, stopped ? receivedSignal() : 0, escaped.has_value()});
         for (const auto& [kind, counts] : summaries.back().counts)
             if (counts.failed > 0)
                 failed = true;

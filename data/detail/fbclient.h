@@ -4,6 +4,7 @@
 #include <ibase.h>
 
 #include <chrono>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -80,16 +81,24 @@ struct StatusError {
     std::string message;
     long sqlCode;
     long ibErrorCode;
+    // The vector holds a fatal server code (fatalServerError).
+    bool fatal = false;
 };
 StatusError interpretStatus(const ISC_STATUS* status);
 // True when any error code of the vector equals code.
 bool statusHas(const ISC_STATUS* status, ISC_STATUS code);
-// Whether the vector holds a network or shutdown code, after which an attachment is of no use; and
-// whether one code is such.
+// Whether the vector holds a network or shutdown code, or a fatal server code, after which an
+// attachment is of no use; and whether one code is a network or shutdown code.
 bool connectionLost(const ISC_STATUS* status);
 bool connectionLostCode(long code);
-// An interpreted status as EIBConnectionLost for the named database, and the same raised.
-EIBConnectionLost connectionLostError(const StatusError& e, const std::string& databaseName);
+// Whether the vector holds a code after which the database cannot go on with the run: a full disk
+// and every other I/O error of the server, a corrupt database, a failed consistency check, memory
+// or the lock manager exhausted, a shutdown under way.
+bool fatalServerError(const ISC_STATUS* status);
+bool fatalServerCode(long code);
+// An interpreted status as EIBConnectionLost for the named database (EIBFatalServerError when it
+// is fatal), and the same raised.
+std::exception_ptr connectionLostError(const StatusError& e, const std::string& databaseName);
 [[noreturn]] void throwConnectionLost(const StatusError& e, const std::string& databaseName);
 // A message with its %d replaced by number and its %s by name (each where it stands, once).
 std::string fillMessage(std::string_view text, int number, const std::string& name);

@@ -9,13 +9,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <regex>
 #include <string>
 #include <thread>
+
+#include <sys/mount.h>
+#include <unistd.h>
 
 #ifndef VISTREL_SYNC_PROGRAM
 #error "VISTREL_SYNC_PROGRAM must name vistrel-sync"
@@ -275,6 +282,85 @@ TEST(CliLockTimeout, ObjectsOnATableInUseFailAfterTheLimitWithTheServersReasonAn
     EXPECT_EQ(rerun.status, 0) << describe(rerun);
     EXPECT_EQ(target.queryValue("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$RELATION_NAME = 'CLIENTES'"),
               "2");
+}
+
+// ---- A full disk --------------------------------------------------------------------------------
+
+namespace fs = std::filesystem;
+
+// A small filesystem (tmpfs with a size limit) mounted over a scratch database's folder, the
+// database moved onto it: the database has `spare` bytes to grow by and then meets a full disk.
+// Unmounted when it goes, after the database was dropped (declare it before the database).
+class SmallDisk {
+public:
+    SmallDisk() = default;
+    ~SmallDisk() {
+        if (m_mounted.empty())
+            return;
+        ::umount2(m_mounted.c_str(), MNT_DETACH);
+        std::error_code ignored;
+        fs::remove_all(m_mounted, ignored);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    // Empty when it worked, else why not.
+    std::string putUnder(const ScratchDatabase& database, std::uintmax_t spare) {
+        if (::geteuid() != 0)
+            return "not root";
+        const fs::path file = database.path();
+        const fs::path aside =
+            database.folder().parent_path() / (database.folder().filename().string() + ".aside");
+        fs::rename(file, aside);
+        const std::uintmax_t size = fs::file_size(aside) + spare;
+        const std::string options = "size=" + std::to_string(size) + ",mode=0777";
+        if (::mount("tmpfs", database.folder().c_str(), "tmpfs", 0, options.c_str()) != 0) {
+            const std::string reason = std::strerror(errno);
+            fs::rename(aside, file);
+            return "mount: " + reason;
+        }
+        m_mounted = database.folder();
+        fs::copy_file(aside, file);
+        fs::remove(aside);
+        return {};
+    }
+
+private:
+    fs::path m_mounted;
+};
+
+TEST(CliFullDisk, EndsTheRunAtOnceWithOneLineStatusTwoAndNothingOfTheProcessReportedDone) {
+    std::string tables;
+    for (int t = 0; t < 150; ++t) {
+        tables += "CREATE TABLE TABELA_COM_NOME_LONGO_" + std::to_string(t) + " (";
+        for (int c = 0; c < 25; ++c)
+            tables +=
+                std::string(c ? ", " : "") + "COLUNA_COM_NOME_LONGO_" + std::to_string(c) + " VARCHAR(200)";
+        tables += ");\n";
+    }
+    const ScratchDatabase source("origem", "cheio.fdb", {.sql = "CREATE GENERATOR G_ANTES;\n" + tables});
+    SmallDisk disk;
+    const ScratchDatabase target("destino", "cheio.fdb");
+    const std::string refused = disk.putUnder(target, 256 * 1024);
+    if (!refused.empty())
+        GTEST_SKIP() << "no small filesystem here (" << refused << "); see README, \"A full disk\"";
+
+    const SyncRun run = runSync(source, target, {"--processes", "1,4,7"});
+    EXPECT_EQ(run.status, 2) << describe(run);
+    // One line for the run's end, naming the target and the server's reason; no failure line after it.
+    EXPECT_TRUE(contains(run.err, "vistrel-sync: [4 tabelas e views] erro grave no destino " +
+                                      target.connectionString() + ": "))
+        << describe(run);
+    EXPECT_TRUE(contains(run.err, "No space left on device")) << describe(run);
+    EXPECT_FALSE(contains(run.err, "Erro na tabela")) << describe(run);
+    EXPECT_FALSE(contains(run.out, "Erro na tabela")) << describe(run);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << describe(run);
+    // Process 1 ended before and stays reported; process 4 is not reported as done, none after it ran.
+    EXPECT_EQ(summaryCount(run.out, "[1 generators] generators:", "criados"), 1) << describe(run);
+    EXPECT_TRUE(contains(run.out, "\n[4 tabelas e views] interrompido (erro grave)\n")) << describe(run);
+    EXPECT_FALSE(contains(run.out, "[4 tabelas e views] tabelas:")) << describe(run);
+    EXPECT_FALSE(contains(run.out, "nenhum objeto")) << describe(run);
+    EXPECT_FALSE(contains(run.out, "[7 ")) << describe(run);
 }
 
 } // namespace
