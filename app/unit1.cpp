@@ -653,7 +653,8 @@ std::string TForm1::rowDatabaseName(const QLineEdit* host, const QLineEdit* fold
     // A folder on a POSIX server (a "/" and no "\") takes "/" before the file name.
     const bool posixFolder =
         folderText.find('/') != std::string::npos && folderText.find('\\') == std::string::npos;
-    return toBytes(host->text()) + ":" + folderText + (posixFolder ? "/" : "\\") + toBytes(file->text());
+    return toBytes(host->text()) + ":" + folderText + (posixFolder ? "/" : "\\") +
+           sync::attachedFileName(toBytes(file->text()));
 }
 
 void TForm1::connectGuard(data::TIBDatabase& session, TPanel* lamp) {

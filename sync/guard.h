@@ -21,4 +21,11 @@ inline bool sameDatabaseFileName(const std::string& source, const std::string& t
     return data::trim(source) == data::trim(target);
 }
 
+// The file name as a row attaches it: without the blanks typed before it, which the server would
+// read as part of the name (it drops those after it itself), so that a name the guard lets pass
+// also reaches the file.
+inline std::string attachedFileName(const std::string& typed) {
+    return data::trimLeft(typed);
+}
+
 } // namespace vistrel::sync

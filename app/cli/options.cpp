@@ -1,6 +1,7 @@
 #include "app/cli/options.h"
 
 #include "app/cli/processtable.h"
+#include "sync/guard.h"
 
 #include <algorithm>
 #include <cctype>
@@ -181,6 +182,9 @@ DatabaseAddress parseDatabaseAddress(const std::string& text, const std::string&
         lastSeparator == std::string::npos ? address.path : address.path.substr(lastSeparator + 1);
     if (address.fileName.empty())
         throw fail("o caminho termina sem nome de arquivo");
+    // Blanks typed before the file name are not part of it (the guard reads it trimmed).
+    address.path = address.path.substr(0, address.path.size() - address.fileName.size()) +
+                   sync::attachedFileName(address.fileName);
     if (address.path.find_first_of("\r\n") != std::string::npos ||
         address.path.find('\0') != std::string::npos)
         throw fail("caminho inválido");

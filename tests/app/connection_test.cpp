@@ -78,6 +78,7 @@ private slots:
     void wrongPasswordLeavesLampYellow();
     void letterCaseRefusedByTheGuard();
     void trailingBlankPassesTheGuard();
+    void blanksAroundTheTargetNamePassTheGuard();
     void wrongTargetPasswordFailsAtTheDirectConnection();
     void threeTargetConnectsAccumulatePasswordLines();
     void panel6ConnectsBothRows();
@@ -229,6 +230,28 @@ void ConnectionTest::trailingBlankPassesTheGuard() {
     QCOMPARE(form.IBDatabase1().DatabaseName(), posixName(*m_source, "fatura.fdb "));
     QCOMPARE(attachmentCount(*m_source), 1);
     form.Button1->click();
+}
+
+void ConnectionTest::blanksAroundTheTargetNamePassTheGuard() {
+    MessageRecorder recorder;
+    TForm1 form;
+    // The target row names the file with blanks before and after it, the source row without: the
+    // guard compares both names trimmed, and both rows attach and run.
+    fillSource(form, *m_source, "fatura.fdb");
+    fillTarget(form, *m_target, "  fatura.fdb  ");
+    recorder.messages.clear();
+
+    form.Button2->click();
+    form.Button3->click();
+
+    QVERIFY2(recorder.messages.empty(), recorder.messages.empty() ? "" : recorder.messages[0].c_str());
+    QVERIFY(form.IBDatabase2().Connected());
+    QCOMPARE(form.status2->Color(), kLime);
+    QCOMPARE(attachmentCount(*m_target), 2); // the session and the direct-execution connection
+    form.Button6->click();
+    QCOMPARE(recorder.messages, std::vector<std::string>{"Processo concluido!"});
+    form.Button1->click();
+    form.Button4->click();
 }
 
 void ConnectionTest::wrongTargetPasswordFailsAtTheDirectConnection() {
