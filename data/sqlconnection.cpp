@@ -305,6 +305,13 @@ void TSQLConnection::reconnect() {
         m_impl->lost = true;
         std::rethrow_exception(detail::connectionLostError(
             {error.what(), error.SQLCode(), error.IBErrorCode(), false}, m_impl->databaseName));
+    } catch (const EIBClientError& error) {
+        // A server that no longer answers at all: the attach gave up after its timeout.
+        if (error.code() != ClientError::ConnectTimeout)
+            throw;
+        m_impl->lost = true;
+        std::rethrow_exception(detail::connectionLostError(
+            {error.what(), error.SQLCode(), error.IBErrorCode(), false}, m_impl->databaseName));
     }
 }
 

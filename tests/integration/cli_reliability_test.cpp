@@ -6,6 +6,7 @@
 #include "data/ibdataset.h"
 #include "tests/support/process.h"
 #include "tests/support/scratchdatabase.h"
+#include "tests/support/tcprelay.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -361,6 +363,51 @@ TEST(CliFullDisk, EndsTheRunAtOnceWithOneLineStatusTwoAndNothingOfTheProcessRepo
     EXPECT_FALSE(contains(run.out, "[4 tabelas e views] tabelas:")) << describe(run);
     EXPECT_FALSE(contains(run.out, "nenhum objeto")) << describe(run);
     EXPECT_FALSE(contains(run.out, "[7 ")) << describe(run);
+}
+
+// ---- The direct-execution connection meets a server that is gone ----------------------------------
+
+// The target's server gone in the middle of the procedure process (the relay before it closed, its
+// port refused): whether the direct-execution connection meets it in a statement or when it
+// attaches again between two procedures, the run ends with one lost-connection line and status 2,
+// never with a failure line for that procedure or the ones after it.
+TEST(CliDirectConnectionLost, AReconnectBetweenTwoProceduresEndsTheRunWithOneLineAndStatusTwo) {
+    std::string procedures = "SET TERM ^ ;\n";
+    for (int p = 0; p < 80; ++p)
+        procedures += "CREATE PROCEDURE P_" + std::to_string(p) +
+                      " (A INTEGER) RETURNS (B INTEGER) AS BEGIN B = A + " + std::to_string(p) +
+                      "; SUSPEND; END^\n";
+    procedures += "SET TERM ; ^\n";
+    const ScratchDatabase source("origem", "direta.fdb", {.sql = procedures});
+    const ScratchDatabase target("destino", "direta.fdb");
+    std::optional<TcpRelay> relay(std::in_place, TestServer::instance().port());
+    const std::string targetName = relay->host() + ":" + target.path().string();
+
+    std::vector<std::string> argv{
+        VISTREL_SYNC_PROGRAM, "--source", source.connectionString(), "--target", targetName,
+        "--processes",        "5"};
+    RunningProcess command(argv, passwordVariables());
+    bool cut = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
+    while (!cut && !command.ended() && std::chrono::steady_clock::now() < deadline) {
+        // Once a procedure has been committed (read past the relay), the relay is cut.
+        if (std::stoi(target.queryValue("SELECT COUNT(*) FROM RDB$PROCEDURES")) >= 2) {
+            relay.reset();
+            cut = true;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    const SyncRun run = resultOf(command.wait());
+    ASSERT_TRUE(cut) << describe(run);
+    EXPECT_EQ(run.status, 2) << describe(run);
+    EXPECT_TRUE(contains(run.err, "vistrel-sync: [5 procedures] conexão perdida com o destino " + targetName))
+        << describe(run);
+    EXPECT_FALSE(contains(run.out + run.err, "Não foi possivel")) << describe(run);
+    EXPECT_FALSE(contains(run.out + run.err, "SQLCODE")) << describe(run);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << describe(run);
+    EXPECT_TRUE(contains(run.out, "\n[5 procedures] interrompido (conexão perdida)\n")) << describe(run);
+    EXPECT_LT(std::stoi(target.queryValue("SELECT COUNT(*) FROM RDB$PROCEDURES")), 80);
 }
 
 } // namespace

@@ -61,6 +61,8 @@ struct TcpRelay::Impl {
     std::mutex mutex;
     std::vector<Pair> pairs; // guarded by mutex
     bool cut = false;        // guarded by mutex
+    bool silent = false;     // guarded by mutex: new connections are held without an answer
+    std::vector<int> held;   // guarded by mutex
     std::atomic<bool> stopping{false};
     std::atomic<int> relayed{0};
     std::thread thread;
@@ -76,6 +78,10 @@ struct TcpRelay::Impl {
         if (client < 0)
             return;
         std::lock_guard lock(mutex);
+        if (silent) {
+            held.push_back(client);
+            return;
+        }
         if (cut) {
             ::close(client);
             return;
@@ -171,6 +177,8 @@ TcpRelay::~TcpRelay() {
     impl.thread.join();
     while (!impl.pairs.empty())
         impl.closePair(0);
+    for (int fd : impl.held)
+        ::close(fd);
     for (int fd : {impl.listener, impl.wake[0], impl.wake[1]})
         if (fd >= 0)
             ::close(fd);
@@ -192,9 +200,22 @@ void TcpRelay::cut() {
     m_impl->wakeUp();
 }
 
+void TcpRelay::silence() {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->cut = true;
+    m_impl->silent = true;
+    while (!m_impl->pairs.empty())
+        m_impl->closePair(0);
+    m_impl->wakeUp();
+}
+
 void TcpRelay::restore() {
     std::lock_guard lock(m_impl->mutex);
     m_impl->cut = false;
+    m_impl->silent = false;
+    for (int fd : m_impl->held)
+        ::close(fd);
+    m_impl->held.clear();
 }
 
 int TcpRelay::relayedCount() const noexcept {

@@ -23,6 +23,9 @@ public:
     // Closes both ends of every connection before it returns: the client meets the loss on its
     // next call. Until restore(), a new connection is closed as soon as it is accepted.
     void cut();
+    // As cut(), and from then on a new connection is accepted and held without an answer, as by a
+    // host that has gone silent: the client waits for its connect timeout.
+    void silence();
     // Lets new connections through again.
     void restore();
     // Connections relayed (accepted while not cut) since the relay started.

@@ -5,6 +5,7 @@
 // objects it did not reach, no completion message is shown, and the target session is closed as
 // lost. Once the relay lets connections through again, the target attaches at the first try and
 // the same process completes what the cut left undone.
+#include "data/attach.h"
 #include "data/errors.h"
 #include "sync/objectevents.h"
 #include "sync/processes.h"
@@ -36,6 +37,12 @@ struct LostCase {
     sync::ObjectEvent cutAfter;
     // How many of the five the target holds after the run that completes the work.
     const char* countQuery;
+    // Only the direct-execution connection goes through the relay, which goes silent instead of
+    // refusing (a host that no longer answers): its next attach waits for its connect timeout.
+    bool silent = false;
+    // The events the view may see after the cut: those of the object that meets it (for the
+    // reconnect between two procedures, the next one is walked, missing and written first).
+    size_t eventsAfterCut = 1;
 };
 
 void PrintTo(const LostCase& c, std::ostream* os) {
@@ -60,9 +67,11 @@ public:
                 const LostCase& c)
         : TestHost(source, target), m_relay(relay), m_case(c) {
         relayedName = relay.host() + ":" + target.path().string();
-        IBDatabase2().setConnected(false);
-        components().setTargetLogin(relayedName, target.user(), target.password());
-        IBDatabase2().setConnected(true);
+        if (!c.silent) {
+            IBDatabase2().setConnected(false);
+            components().setTargetLogin(relayedName, target.user(), target.password());
+            IBDatabase2().setConnected(true);
+        }
         components().connectDirectConnection(relayedName, target.user(), target.password());
     }
 
@@ -72,7 +81,10 @@ public:
         if (event == sync::ObjectEvent::Failed)
             ++failures;
         if (!cut && type == m_case.type && event == m_case.cutAfter) {
-            m_relay.cut();
+            if (m_case.silent)
+                m_relay.silence();
+            else
+                m_relay.cut();
             cut = true;
             processLogAtCut = processLog.size();
             errorLogAtCut = errorLog.size();
@@ -103,6 +115,10 @@ TEST_P(TargetLost, EndsTheRunAtOnceWithOneMessageAndNoFailureLines) {
     const ScratchDatabase source("origem", "perda.fdb", {.sql = c.sourceSql});
     const ScratchDatabase target("destino", "perda.fdb", {.sql = c.targetSql});
     TcpRelay relay(TestServer::instance().port());
+    // A silent host is given up on after a short wait.
+    const int connectTimeout = data::connectTimeoutSeconds();
+    if (c.silent)
+        data::setConnectTimeoutSeconds(2);
     {
         CuttingHost host(source, target, relay, c);
         std::string escaped;
@@ -116,7 +132,8 @@ TEST_P(TargetLost, EndsTheRunAtOnceWithOneMessageAndNoFailureLines) {
         // Nothing after the cut: no failure line, no further object, no completion message.
         EXPECT_EQ(host.failures, 0);
         EXPECT_EQ(host.errorLog.size(), host.errorLogAtCut) << ::testing::PrintToString(host.errorLog);
-        EXPECT_TRUE(host.eventsAfterCut.size() <= 1) << ::testing::PrintToString(host.eventsAfterCut);
+        EXPECT_TRUE(host.eventsAfterCut.size() <= c.eventsAfterCut)
+            << ::testing::PrintToString(host.eventsAfterCut);
         EXPECT_TRUE(host.messages.empty()) << ::testing::PrintToString(host.messages);
         EXPECT_FALSE(host.IBDatabase2().Connected() && !host.SQLConnection().connectionLost());
         EXPECT_TRUE(host.IBDatabase2().connectionLost() || host.SQLConnection().connectionLost());
@@ -137,6 +154,7 @@ TEST_P(TargetLost, EndsTheRunAtOnceWithOneMessageAndNoFailureLines) {
         EXPECT_EQ(host.failures, 0) << ::testing::PrintToString(host.errorLog);
         host.IBDatabase2().setConnected(false);
     }
+    data::setConnectTimeoutSeconds(connectTimeout);
     EXPECT_EQ(target.queryValue(c.countQuery), "5");
 }
 
@@ -157,6 +175,20 @@ INSTANTIATE_TEST_SUITE_P(
                      "SET TERM ; ^\n",
                  "", sync::ObjectType::Procedure, sync::ObjectEvent::Written,
                  "SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME STARTING WITH 'P'"},
+        // The direct-execution connection closes after each procedure's commit: the next one
+        // attaches it again and meets the cut there.
+        LostCase{"procedures, at the reconnect between two", sync::runProcedureProcess,
+                 "SET TERM ^ ;\n" +
+                     five("CREATE PROCEDURE P# RETURNS (R INTEGER) AS BEGIN R = #; SUSPEND; END^") +
+                     "SET TERM ; ^\n",
+                 "", sync::ObjectType::Procedure, sync::ObjectEvent::Created,
+                 "SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME STARTING WITH 'P'"},
+        LostCase{"procedures, at the reconnect to a host gone silent", sync::runProcedureProcess,
+                 "SET TERM ^ ;\n" +
+                     five("CREATE PROCEDURE P# RETURNS (R INTEGER) AS BEGIN R = #; SUSPEND; END^") +
+                     "SET TERM ; ^\n",
+                 "", sync::ObjectType::Procedure, sync::ObjectEvent::Created,
+                 "SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME STARTING WITH 'P'", true, 3},
         LostCase{
             "triggers, at the execution", sync::runTriggerProcess,
             "CREATE TABLE T (A INTEGER);\nSET TERM ^ ;\n" +
