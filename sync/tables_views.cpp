@@ -1,13 +1,16 @@
 // Process 4: tables and columns, then views.
 //
-// The table phase walks every relation of the source. A table missing from the target is made as
-// a placeholder table with the single column INTY, which is dropped as soon as the first source
-// column stands beside it (the server never drops a table's last column). Every source column
-// that the target lacks is added as the source declares it (domain, type, character set, collation,
-// default, NOT NULL, computed expression, identity, array bounds) and moved to its rank in the
-// source's column order; computed columns come after the table's stored columns, which they read.
-// A column that cannot be added is reported and the table's next columns still come. A column
-// present on both sides with another declared length is only reported.
+// The table phase walks every relation of the source. A table missing from the target is made
+// whole by one CREATE TABLE with all its columns, stored columns first and computed ones after
+// them (they read the stored ones), so that a stop at any moment leaves it either absent or whole;
+// a computed column that stands elsewhere in the source is then moved to its rank. Every source
+// column that an existing table lacks is added as the source declares it (domain, type, character
+// set, collation, default, NOT NULL, computed expression, identity, array bounds) and moved to its
+// rank in the source's column order, all of one table in one transaction: the server makes one
+// new format version of the table per commit, and stops at 255. A column that cannot be added is
+// reported and the table's next columns still come. A column present on both sides with another
+// declared length is only reported. A table that an earlier version of this program left with
+// only its placeholder column INTY loses it once the first source column stands beside it.
 // The view phase then sends every view of the source as CREATE OR ALTER VIEW.
 #include "data/ibdatabase.h"
 #include "data/ibdataset.h"
@@ -80,7 +83,6 @@ const char* const kTargetCharacterLength =
 
 // Statement and log texts of the table phase.
 const char* const kCreateTable = "CREATE TABLE ";
-const char* const kPlaceholderColumn = " ( INTY INT );";
 const char* const kAlterTable = "ALTER TABLE ";
 const char* const kDropInty = " DROP INTY ";
 const char* const kAdd = " ADD ";
@@ -89,6 +91,20 @@ const char* const kPosition = " POSITION ";
 const char* const kSizeWarning = "TAMANHO DO CAMPO DIFERENTE ";
 const char* const kSizeWarningTable = " NA TABELA ";
 const char* const kTableError = "Erro na tabela: ";
+// Under the failure line of a table that reached the server's limit of format versions.
+const char* const kFormatLimit =
+    "    A tabela chegou ao limite de 255 versões de formato do Firebird; um backup e "
+    "restore do banco de destino (gbak) volta a contar do início.";
+const char* const kTooManyVersions = "too many versions";
+// A commit that waited for another connection's lock in vain.
+const char* const kLockTimeout = "lock time-out";
+const char* const kDeadlock = "deadlock";
+
+// The placeholder column of earlier versions, and the columns of a target table, to find one left
+// with nothing else.
+const char* const kPlaceholderName = "INTY";
+const char* const kTargetColumns =
+    "SELECT RDB$FIELD_NAME FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME=:TABELA";
 
 // Texts of the view phase.
 const char* const kViewPhaseStart = "Iniciando Comparação de Views";
@@ -137,12 +153,23 @@ public:
 
 private:
     void relation(const std::string& name);
-    void placeholderTable(const std::string& name);
+    // A missing table made whole by one statement, its computed columns then moved to their ranks.
+    void newTable(const std::string& name, const std::vector<SourceColumn>& columns);
+    // The column probe and the size warning; whether the target lacks the column.
+    bool probeColumn(const SourceColumn& column);
+    // Commits what the table's column steps executed. A refused commit takes all of them back:
+    // false when they are to be added again one by one; a lock that did not come in time fails
+    // them all at once.
+    bool commitTable(const std::string& name);
+    // Whether the target table holds nothing but the placeholder column of earlier versions.
+    bool onlyPlaceholderColumn(const std::string& tableAsRead);
+    // The failure line of a table, and under it the format-version limit when that was reached.
+    void tableFailure(const std::string& name, const std::exception& error);
     void readColumnAttributes(const std::string& tableAsRead);
     SourceColumn sourceColumn(data::TIBDataSet& origem);
-    // One column step: the column added when the target lacks it, the target reconnect once the
-    // table has changed, the index step after a placeholder table. A failure is reported for the
-    // table and the walk goes on with its next column.
+    // One column step of an existing table: the column added when the target lacks it. A failure
+    // is reported for the table and the walk goes on with its next column; the table's commit
+    // follows its last column (commitTable).
     void protectedColumnStep(const SourceColumn& column);
     // Probe, size warning, ADD and POSITION.
     bool columnStep(const SourceColumn& column);
@@ -161,12 +188,16 @@ private:
     std::map<std::string, ColumnDeclaration> m_attributes;
     // The target changed since its last reconnect (COMMIT).
     bool m_targetChanged = false;
-    // A placeholder table was just made: its indexes follow its first column (WTABELA).
-    bool m_tableCreated = false;
     // The index text extracted for the table just made (m_indexText).
     std::string m_indexText;
     // The placeholder table (name as read) whose INTY waits for the first added column.
     std::string m_pendingDrop;
+    // Whether the current table was checked for a lone placeholder column.
+    bool m_placeholderChecked = false;
+    // The columns the current table's steps executed, for their Created events after the commit.
+    std::vector<std::string> m_written;
+    // Every column step commits (after a refused commit of the whole table).
+    bool m_commitEachColumn = false;
     // 1-based rank of the current column in the source's column order.
     int m_rank = 0;
 };
@@ -191,7 +222,7 @@ void TablePhase::run(data::TIBDataSet& relations) {
         try {
             relation(name);
         } catch (const std::exception& error) {
-            writeFailure(m_view, Pane::ErrorLog, kTableError + name, error);
+            tableFailure(name, error);
             m_view.objectEvent(ObjectEvent::Failed, ObjectType::Table, data::trim(name));
         }
         ++processed;
@@ -200,9 +231,17 @@ void TablePhase::run(data::TIBDataSet& relations) {
     }
 }
 
+void TablePhase::tableFailure(const std::string& name, const std::exception& error) {
+    writeFailure(m_view, Pane::ErrorLog, kTableError + name, error);
+    if (std::string(error.what()).find(kTooManyVersions) != std::string::npos)
+        m_view.appendErrorLog(kFormatLimit);
+}
+
 void TablePhase::relation(const std::string& name) {
     m_targetChanged = false;
     m_pendingDrop.clear();
+    m_placeholderChecked = false;
+    m_written.clear();
     m_rank = 0;
     const std::string trimmed = data::trim(name);
 
@@ -219,49 +258,161 @@ void TablePhase::relation(const std::string& name) {
     if (sourceView->Eof()) {
         m_view.objectEvent(ObjectEvent::Walked, ObjectType::Table, trimmed);
         const bool tableMissing = targetTable->Eof();
-        if (tableMissing) {
-            placeholderTable(name);
-            targetTable->Close();
-            m_tableCreated = true;
-        }
+        targetTable->Close();
         data::TIBDataSet& origem = m_components.ORIGEM();
         m_view.setDataSource2(&origem);
         origem.Close();
         origem.ParamByName("TABELA").setAsString(name);
         origem.Open();
         readColumnAttributes(name);
-        // Computed columns read the stored ones: they are added once those stand.
+        // Computed columns read the stored ones: they come once those stand.
+        std::vector<SourceColumn> columns;
         std::vector<SourceColumn> computed;
         while (!origem.Eof()) {
             SourceColumn column = sourceColumn(origem);
             if (data::trim(column.declaration.computedSource).empty())
-                protectedColumnStep(column);
+                columns.push_back(std::move(column));
             else
                 computed.push_back(std::move(column));
             origem.Next();
         }
-        for (const SourceColumn& column : computed)
-            protectedColumnStep(column);
-        if (tableMissing && m_view.criarauto())
-            m_view.objectEvent(ObjectEvent::Created, ObjectType::Table, trimmed);
+        for (SourceColumn& column : computed)
+            columns.push_back(std::move(column));
+        if (tableMissing) {
+            newTable(name, columns);
+        } else {
+            for (const SourceColumn& column : columns)
+                protectedColumnStep(column);
+            if (!commitTable(name)) {
+                // The server refused one of the columns only at the commit (NOT NULL over rows
+                // holding nulls, say), which took them all back: they are added again one by one,
+                // each committed, so that the others arrive and only the refused one is reported.
+                m_commitEachColumn = true;
+                m_written.clear();
+                m_placeholderChecked = false;
+                m_targetChanged = false;
+                for (const SourceColumn& column : columns)
+                    protectedColumnStep(column);
+                m_commitEachColumn = false;
+            }
+        }
     }
     m_view.processEvents();
 }
 
-void TablePhase::placeholderTable(const std::string& name) {
-    m_view.objectEvent(ObjectEvent::Missing, ObjectType::Table, data::trim(name));
-    const std::string create = kCreateTable + tableInStatement(name, m_dialect) + kPlaceholderColumn;
+bool TablePhase::probeColumn(const SourceColumn& column) {
+    const std::string qualified = data::trim(column.tableAsRead) + "." + data::trim(column.nameAsRead);
+    m_view.objectEvent(ObjectEvent::Walked, ObjectType::Column, qualified);
+    auto targetColumn = privateCursor(m_components.IBDatabase2());
+    setStatement(*targetColumn, kColumnProbe);
+    targetColumn->ParamByName("TABELA").setAsString(column.tableAsRead);
+    targetColumn->ParamByName("CAMPO").setAsString(column.nameAsRead);
+    targetColumn->Open();
+    if (declaredLengthDiffers(column, *targetColumn))
+        m_view.appendProcessLog(kSizeWarning + column.nameAsRead + kSizeWarningTable + column.tableAsRead);
+    const bool missing = targetColumn->Eof();
+    if (missing)
+        m_view.objectEvent(ObjectEvent::Missing, ObjectType::Column, qualified);
+    return missing;
+}
+
+void TablePhase::newTable(const std::string& name, const std::vector<SourceColumn>& columns) {
+    const std::string trimmed = data::trim(name);
+    m_view.objectEvent(ObjectEvent::Missing, ObjectType::Table, trimmed);
     m_view.appendProcessLog(m_indexText);
-    m_view.appendProcessLog(create);
-    m_view.objectEvent(ObjectEvent::Written, ObjectType::Table, data::trim(name));
-    campos2(create + " ");
-    m_targetChanged = true;
     m_indexText.clear();
-    m_tableCreated = false;
+    std::string create = kCreateTable + tableInStatement(name, m_dialect) + " (";
+    std::vector<std::string> moves;
+    std::vector<std::string> included;
+    for (const SourceColumn& column : columns) {
+        probeColumn(column);
+        const std::string qualified = trimmed + "." + data::trim(column.nameAsRead);
+        std::string definition;
+        try {
+            // The names as the statements carry them (quoted when they need it).
+            const std::string columnName = sqlIdentifier(m_dialect, data::trim(column.nameAsRead));
+            ColumnDeclaration declaration = column.declaration;
+            declaration.baseType = extract::columnTypeText(column.type);
+            definition = columnName + " " + columnDefinition(declaration, m_targetCharacterSet, m_dialect);
+            // A computed column that the source has before a stored one goes to its rank afterwards.
+            const size_t place = included.size() + 1;
+            if (!data::trim(column.declaration.computedSource).empty() &&
+                column.rank != static_cast<int>(place))
+                moves.push_back(kAlterTable + sqlIdentifier(m_dialect, trimmed) + kAlter + columnName +
+                                kPosition + std::to_string(column.rank) + ";");
+        } catch (const std::exception& error) {
+            // A column whose statement cannot be written (a name the target's dialect cannot hold)
+            // is reported; the table comes with the others.
+            tableFailure(name, error);
+            m_view.objectEvent(ObjectEvent::Failed, ObjectType::Column, qualified);
+            continue;
+        }
+        create += std::string(included.empty() ? "" : ",") + "\r\n  " + definition;
+        included.push_back(qualified);
+    }
+    if (included.empty())
+        return;
+    create += "\r\n);";
+    m_view.appendProcessLog(create);
+    m_view.objectEvent(ObjectEvent::Written, ObjectType::Table, trimmed);
+    for (const std::string& column : included)
+        m_view.objectEvent(ObjectEvent::Written, ObjectType::Column, column);
+    campos2(create);
+    m_targetChanged = true;
+    // The table stands whole once this commits.
     m_components.targetReconnect();
-    // INTY goes once the first source column has been added, so the table is never left without
-    // a column.
-    m_pendingDrop = name;
+    if (m_view.criarauto()) {
+        m_view.objectEvent(ObjectEvent::Created, ObjectType::Table, trimmed);
+        for (const std::string& column : included)
+            m_view.objectEvent(ObjectEvent::Created, ObjectType::Column, column);
+    }
+    if (!moves.empty()) {
+        for (const std::string& move : moves) {
+            m_view.appendProcessLog(move);
+            campos2(move + " ");
+        }
+        if (m_view.criarauto())
+            m_components.targetReconnect();
+    }
+    indexStep(trimmed);
+}
+
+bool TablePhase::commitTable(const std::string& name) {
+    if (!m_targetChanged || !m_view.criarauto())
+        return true;
+    try {
+        m_components.targetReconnect();
+    } catch (const data::EIBConnectionLost&) {
+        throw;
+    } catch (const std::exception& error) {
+        // The refused commit took every column of the table back, the placeholder's removal too.
+        const std::string reason = error.what();
+        const bool waited =
+            reason.find(kLockTimeout) != std::string::npos || reason.find(kDeadlock) != std::string::npos;
+        if (!waited && m_written.size() > 1)
+            return false;
+        tableFailure(name, error);
+        for (const std::string& column : m_written)
+            m_view.objectEvent(ObjectEvent::Failed, ObjectType::Column, column);
+        return true;
+    }
+    for (const std::string& column : m_written)
+        m_view.objectEvent(ObjectEvent::Created, ObjectType::Column, column);
+    return true;
+}
+
+bool TablePhase::onlyPlaceholderColumn(const std::string& tableAsRead) {
+    auto targetColumns = privateCursor(m_components.IBDatabase2());
+    setStatement(*targetColumns, kTargetColumns);
+    targetColumns->ParamByName("TABELA").setAsString(tableAsRead);
+    targetColumns->Open();
+    int count = 0;
+    bool placeholder = false;
+    for (; !targetColumns->Eof(); targetColumns->Next()) {
+        ++count;
+        placeholder = data::trim(targetColumns->FieldByName("RDB$FIELD_NAME").AsString()) == kPlaceholderName;
+    }
+    return count == 1 && placeholder;
 }
 
 void TablePhase::dropPlaceholderColumn() {
@@ -323,8 +474,17 @@ void TablePhase::protectedColumnStep(const SourceColumn& column) {
     try {
         written = columnStep(column);
     } catch (const std::exception& error) {
-        writeFailure(m_view, Pane::ErrorLog, kTableError + column.tableAsRead, error);
+        // The failed statement took nothing else back: the table's earlier columns stay, the next
+        // ones still come.
+        tableFailure(column.tableAsRead, error);
         failed = true;
+    }
+    if (!m_commitEachColumn) {
+        if (failed)
+            m_view.objectEvent(ObjectEvent::Failed, ObjectType::Column, qualified);
+        else if (written)
+            m_written.push_back(qualified);
+        return;
     }
     if (m_targetChanged && m_view.criarauto()) {
         try {
@@ -332,7 +492,7 @@ void TablePhase::protectedColumnStep(const SourceColumn& column) {
         } catch (const std::exception& error) {
             // The refused commit took the whole step back, the placeholder column's removal too.
             if (!failed)
-                writeFailure(m_view, Pane::ErrorLog, kTableError + column.tableAsRead, error);
+                tableFailure(column.tableAsRead, error);
             failed = true;
             m_pendingDrop = pendingDrop;
         }
@@ -341,13 +501,6 @@ void TablePhase::protectedColumnStep(const SourceColumn& column) {
         m_view.objectEvent(ObjectEvent::Failed, ObjectType::Column, qualified);
     else if (written && m_view.criarauto())
         m_view.objectEvent(ObjectEvent::Created, ObjectType::Column, qualified);
-    if (m_tableCreated) {
-        try {
-            indexStep(data::trim(column.tableAsRead));
-        } catch (const std::exception& error) {
-            writeFailure(m_view, Pane::ErrorLog, kTableError + column.tableAsRead, error);
-        }
-    }
 }
 
 bool TablePhase::declaredLengthDiffers(const SourceColumn& column, data::TIBDataSet& probe) {
@@ -369,20 +522,16 @@ bool TablePhase::declaredLengthDiffers(const SourceColumn& column, data::TIBData
 
 bool TablePhase::columnStep(const SourceColumn& column) {
     const std::string qualified = data::trim(column.tableAsRead) + "." + data::trim(column.nameAsRead);
-    m_view.objectEvent(ObjectEvent::Walked, ObjectType::Column, qualified);
-
-    auto targetColumn = privateCursor(m_components.IBDatabase2());
-    setStatement(*targetColumn, kColumnProbe);
-    targetColumn->ParamByName("TABELA").setAsString(column.tableAsRead);
-    targetColumn->ParamByName("CAMPO").setAsString(column.nameAsRead);
-    targetColumn->Open();
-
-    if (declaredLengthDiffers(column, *targetColumn))
-        m_view.appendProcessLog(kSizeWarning + column.nameAsRead + kSizeWarningTable + column.tableAsRead);
-
-    const bool columnMissing = targetColumn->Eof();
+    const bool columnMissing = probeColumn(column);
     if (columnMissing) {
-        m_view.objectEvent(ObjectEvent::Missing, ObjectType::Column, qualified);
+        // A table that holds only the placeholder column of an earlier version loses it once its
+        // first source column stands beside it.
+        if (!m_placeholderChecked) {
+            m_placeholderChecked = true;
+            if (data::trim(column.nameAsRead) != kPlaceholderName &&
+                onlyPlaceholderColumn(column.tableAsRead))
+                m_pendingDrop = column.tableAsRead;
+        }
         // The names as the statements carry them (quoted when they need it).
         const std::string tableName = sqlIdentifier(m_dialect, data::trim(column.tableAsRead));
         const std::string columnName = sqlIdentifier(m_dialect, data::trim(column.nameAsRead));
@@ -406,7 +555,6 @@ bool TablePhase::columnStep(const SourceColumn& column) {
 }
 
 void TablePhase::indexStep(const std::string& table) {
-    m_tableCreated = false;
     extract::TIBExtract& extractor = targetExtractor(m_components);
     extractor.ExtractObject(extract::eoIndexes, table, extract::TExtractTypes{});
     m_indexText = extractor.Items().Text();

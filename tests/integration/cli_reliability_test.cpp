@@ -103,6 +103,11 @@ std::string signalSource() {
         sql += ");\n";
         sql += "CREATE INDEX IX_" + table + " ON " + table + " (C0);\n";
     }
+    sql += "SET TERM ^ ;\n";
+    for (int t = 0; t < 40; ++t)
+        sql += "CREATE TRIGGER TR_T" + std::to_string(t) + " FOR T" + std::to_string(t) +
+               " BEFORE UPDATE AS BEGIN NEW.C1 = 'y'; END^\n";
+    sql += "SET TERM ; ^\n";
     sql += "CREATE VIEW V_SINAL AS SELECT ID FROM T0;\n"
            "SET TERM ^ ;\n"
            "CREATE PROCEDURE P_SINAL (A INTEGER) RETURNS (B INTEGER) AS BEGIN B = A; SUSPEND; END^\n"
@@ -168,8 +173,11 @@ TEST_P(CliSignals, StopsBeforeTheNextObjectReportsWhatWasDoneAndARerunConverges)
     EXPECT_FALSE(contains(stopped.err, "Erro na tabela")) << describe(stopped);
     EXPECT_FALSE(contains(stopped.err, "SQLCODE")) << describe(stopped);
     EXPECT_FALSE(contains(stopped.out, "falhas 1")) << describe(stopped);
-    // The summary was written, the interrupted process marked as such, none after it begun.
-    EXPECT_TRUE(contains(stopped.out, " interrompido (sinal " + signalName + ")\n")) << describe(stopped);
+    // The summary was written, the interrupted process marked as such (unless the signal came
+    // between two processes), none after it begun.
+    EXPECT_TRUE(contains(stopped.out, " interrompido (sinal " + signalName + ")\n") ||
+                !contains(stopped.out, "[7 índices]"))
+        << describe(stopped);
     EXPECT_FALSE(contains(stopped.out, "[7 índices] índices: percorridos 40,")) << describe(stopped);
 
     // What the summary says was created is on the target.

@@ -114,18 +114,23 @@ std::vector<std::string> columnTypes(const ScratchDatabase& db, const std::strin
 
 constexpr char kCliente[] = "CREATE TABLE CLIENTE (ID INTEGER NOT NULL, NOME VARCHAR(60));";
 
-// What a missing CLIENTE (ID INTEGER NOT NULL, NOME VARCHAR(60)) gives in the process log.
+// The one statement that makes a missing table whole, as logged and executed: the name as the
+// catalogue pads it (or quoted), then one line per column.
+std::string createTable(const std::string& name, const std::vector<std::string>& columns) {
+    std::string text = "CREATE TABLE " + name + " (";
+    for (size_t i = 0; i < columns.size(); ++i)
+        text += std::string(i == 0 ? "" : ",") + "\r\n  " + columns[i];
+    return text + "\r\n);";
+}
+
+// What a missing CLIENTE (ID INTEGER NOT NULL, NOME VARCHAR(60)) gives in the process log: the
+// last index text (none), the not-found lines of its columns, the statement.
 std::vector<std::string> clienteLines() {
     return {
         "",
-        "CREATE TABLE " + padded("CLIENTE") + " ( INTY INT );",
         sizeWarning("ID", "CLIENTE"),
-        "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; ",
-        "ALTER TABLE " + padded("CLIENTE") + " DROP INTY ",
-        "ALTER TABLE CLIENTE ALTER ID POSITION 1;",
         sizeWarning("NOME", "CLIENTE"),
-        "ALTER TABLE CLIENTE ADD NOME VARCHAR(60); ",
-        "ALTER TABLE CLIENTE ALTER NOME POSITION 2;",
+        createTable(padded("CLIENTE"), {"ID INTEGER NOT NULL", "NOME VARCHAR(60)"}),
     };
 }
 
@@ -137,17 +142,13 @@ TEST(TablePhase, MissingTableIsCreatedWithItsColumnsInOrder) {
     expected.push_back(kViewsStart);
     EXPECT_EQ(r.host.processLog, expected);
     EXPECT_TRUE(r.host.errorLog.empty());
-    // The executed statements, blanks as they are: each ADD is its logged line.
-    EXPECT_EQ(r.statements.texts, (std::vector<std::string>{
-                                      "CREATE TABLE " + padded("CLIENTE") + " ( INTY INT ); \r\n",
-                                      "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; \r\n",
-                                      "ALTER TABLE " + padded("CLIENTE") + " DROP INTY \r\n",
-                                      "ALTER TABLE CLIENTE ALTER ID POSITION 1; \r\n",
-                                      "ALTER TABLE CLIENTE ADD NOME VARCHAR(60); \r\n",
-                                      "ALTER TABLE CLIENTE ALTER NOME POSITION 2; \r\n",
-                                  }));
-    // Reconnected after the placeholder table and after each column step.
-    EXPECT_EQ(r.reconnects.at, (std::vector<size_t>{2, 6, 9}));
+    // The executed statement is the logged one: the table arrives whole, in one commit.
+    EXPECT_EQ(r.statements.texts,
+              (std::vector<std::string>{
+                  createTable(padded("CLIENTE"), {"ID INTEGER NOT NULL", "NOME VARCHAR(60)"}) + "\r\n"}));
+    EXPECT_EQ(r.reconnects.at.size(), 1u);
+    EXPECT_EQ(r.target.queryValue("select rdb$format from rdb$relations where rdb$relation_name = 'CLIENTE'"),
+              "1");
 
     EXPECT_EQ(columnNames(r.target, "CLIENTE"), (std::vector<std::string>{"ID", "NOME"}));
     EXPECT_EQ(columnTypes(r.target, "CLIENTE"), columnTypes(r.source, "CLIENTE"));
@@ -193,8 +194,10 @@ ALTER TABLE PRODUTO DROP LIXO2;
                                      kViewsStart,
                                  }));
     EXPECT_TRUE(r.host.errorLog.empty());
-    // Once a column was added, every later column step of the table reconnects.
-    EXPECT_EQ(r.reconnects.at, (std::vector<size_t>{3, 3, 6, 6, 9}));
+    // The table's columns go in one transaction: one commit, one new format version.
+    EXPECT_EQ(r.reconnects.at.size(), 1u);
+    EXPECT_EQ(r.target.queryValue("select rdb$format from rdb$relations where rdb$relation_name = 'PRODUTO'"),
+              "2");
 
     EXPECT_EQ(columnNames(r.target, "PRODUTO"),
               (std::vector<std::string>{"CODIGO", "DESCRICAO", "PRECO", "ESTOQUE", "OBS", "SO_DESTINO"}));
@@ -237,8 +240,8 @@ TEST(TablePhase, WithoutCriarautoWritesEverythingAndExecutesNothing) {
                                         kViewsStart,
                                     });
     EXPECT_EQ(r.host.processLog, expected);
-    // Only the placeholder table reconnects.
-    EXPECT_EQ(r.reconnects.at, (std::vector<size_t>{2}));
+    // Only the new table's statement is followed by a reconnect.
+    EXPECT_EQ(r.reconnects.at.size(), 1u);
     EXPECT_EQ(relationCount(r.target, "CLIENTE"), "0");
     EXPECT_EQ(columnNames(r.target, "PRODUTO"), (std::vector<std::string>{"ID"}));
 }
@@ -252,10 +255,8 @@ TEST(TablePhase, TableAndColumnWhoseNamesNeedQuotesAreCarriedQuoted) {
 
     EXPECT_TRUE(r.host.errorLog.empty());
     EXPECT_EQ(r.host.processLog.front(), "");
-    EXPECT_EQ(r.host.processLog.at(1), "CREATE TABLE \"Cliente Novo\" ( INTY INT );");
-    EXPECT_EQ(r.host.processLog.at(3), "ALTER TABLE \"Cliente Novo\" ADD \"Id Cliente\" INTEGER; ");
-    EXPECT_EQ(r.host.processLog.at(4), "ALTER TABLE \"Cliente Novo\" DROP INTY ");
-    EXPECT_EQ(r.host.processLog.at(5), "ALTER TABLE \"Cliente Novo\" ALTER \"Id Cliente\" POSITION 1;");
+    EXPECT_EQ(r.host.processLog.at(3),
+              createTable("\"Cliente Novo\"", {"\"Id Cliente\" INTEGER", "NOME VARCHAR(10)"}));
     EXPECT_EQ(relationCount(r.target, "Cliente Novo"), "1");
     EXPECT_EQ(columnNames(r.target, "Cliente Novo"), (std::vector<std::string>{"Id Cliente", "NOME"}));
     EXPECT_EQ(columnNames(r.target, "PRODUTO"), (std::vector<std::string>{"ID"}));
@@ -264,7 +265,7 @@ TEST(TablePhase, TableAndColumnWhoseNamesNeedQuotesAreCarriedQuoted) {
     EXPECT_EQ(r.host.processEventsCalls, 2);
 }
 
-TEST(TablePhase, IndexNamedLikeANewTableIsMadeAtItsFirstColumnStep) {
+TEST(TablePhase, IndexNamedLikeANewTableIsMadeRightAfterTheTable) {
     Databases r(R"(
 CREATE TABLE PEDIDO (ID INTEGER NOT NULL, DATA DATE);
 CREATE INDEX PEDIDO ON PEDIDO (ID);
@@ -279,31 +280,23 @@ CREATE TABLE ZITEM (ID INTEGER);
 
     EXPECT_EQ(r.host.processLog, (std::vector<std::string>{
                                      "",
-                                     "CREATE TABLE " + padded("PEDIDO") + " ( INTY INT );",
                                      sizeWarning("ID", "PEDIDO"),
-                                     "ALTER TABLE PEDIDO ADD ID INTEGER NOT NULL; ",
-                                     "ALTER TABLE " + padded("PEDIDO") + " DROP INTY ",
-                                     "ALTER TABLE PEDIDO ALTER ID POSITION 1;",
-                                     index,
                                      sizeWarning("DATA", "PEDIDO"),
-                                     "ALTER TABLE PEDIDO ADD DATA DATE; ",
-                                     "ALTER TABLE PEDIDO ALTER DATA POSITION 2;",
+                                     createTable(padded("PEDIDO"), {"ID INTEGER NOT NULL", "DATA DATE"}),
                                      index,
-                                     "CREATE TABLE " + padded("ZITEM") + " ( INTY INT );",
+                                     index,
                                      sizeWarning("ID", "ZITEM"),
-                                     "ALTER TABLE ZITEM ADD ID INTEGER; ",
-                                     "ALTER TABLE " + padded("ZITEM") + " DROP INTY ",
-                                     "ALTER TABLE ZITEM ALTER ID POSITION 1;",
+                                     createTable(padded("ZITEM"), {"ID INTEGER"}),
                                      kViewsStart,
                                  }));
     EXPECT_TRUE(r.host.errorLog.empty());
-    // The index text runs as its two statements, in order.
+    // The index text runs as its two statements, in order, right after the table's.
     const std::vector<std::string>& s = r.statements.texts;
-    ASSERT_GE(s.size(), 6u);
+    ASSERT_GE(s.size(), 3u);
     EXPECT_EQ(
-        s[4],
+        s[1],
         "\r\n/*  Index definitions for PEDIDO */\r\nCREATE INDEX \"PEDIDO\" ON \"PEDIDO\"(\"ID\");\r\n");
-    EXPECT_EQ(s[5], "ALTER INDEX \"PEDIDO\" INACTIVE;\r\n");
+    EXPECT_EQ(s[2], "ALTER INDEX \"PEDIDO\" INACTIVE;\r\n");
     EXPECT_EQ(
         r.target.queryRows("select trim(i.rdb$relation_name) || ' ' || trim(s.rdb$field_name) || ' ' || "
                            "coalesce(i.rdb$index_inactive, 0) from rdb$indices i join rdb$index_segments s "
@@ -377,16 +370,13 @@ TEST_P(ColumnTypes, AddedColumnsGetTheSourcesTypes) {
 
     r.run();
 
-    std::vector<std::string> expected = {"", "CREATE TABLE " + padded("TIPOS") + " ( INTY INT );"};
-    int rank = 0;
+    std::vector<std::string> expected = {""};
+    std::vector<std::string> columns;
     for (const TypeRow& row : kTypeRows) {
         expected.push_back(sizeWarning(row.column, "TIPOS"));
-        expected.push_back(std::string("ALTER TABLE TIPOS ADD ") + row.column + " " + row.typeText + "; ");
-        if (rank == 0)
-            expected.push_back("ALTER TABLE " + padded("TIPOS") + " DROP INTY ");
-        expected.push_back(std::string("ALTER TABLE TIPOS ALTER ") + row.column + " POSITION " +
-                           std::to_string(++rank) + ";");
+        columns.push_back(std::string(row.column) + " " + row.typeText);
     }
+    expected.push_back(createTable(padded("TIPOS"), columns));
     expected.push_back(kViewsStart);
     EXPECT_EQ(r.host.processLog, expected);
     EXPECT_TRUE(r.host.errorLog.empty());
@@ -508,17 +498,22 @@ TEST_P(ColumnDeclarations, AddedColumnsAreDeclaredAsOnTheSource) {
     host.run(sync::runTableViewProcess);
 
     EXPECT_TRUE(host.errorLog.empty()) << host.errorLog.front();
-    std::vector<std::string> expected = {"", "CREATE TABLE " + padded("COLUNAS") + " ( INTY INT );"};
+    // The new table in one statement, its computed columns after the stored ones, then each moved
+    // to its rank.
+    std::vector<std::string> expected = {""};
+    std::vector<std::string> columns;
+    std::vector<std::string> moves;
     for (const DeclarationRow& row : kDeclarationRows) {
         expected.push_back(sizeWarning(row.column, "COLUNAS"));
-        const std::string add = std::string("ALTER TABLE COLUNAS ADD ") + row.column + " " +
-                                (utf8 ? row.onUtf8 : row.onWin1252) + "; ";
-        expected.push_back(add);
-        if (&row == &kDeclarationRows[0])
-            expected.push_back("ALTER TABLE " + padded("COLUNAS") + " DROP INTY ");
-        expected.push_back(std::string("ALTER TABLE COLUNAS ALTER ") + row.column + " POSITION " +
-                           std::to_string(row.rank) + ";");
+        columns.push_back(std::string(row.column) + " " + (utf8 ? row.onUtf8 : row.onWin1252));
+        if (std::string(row.onWin1252).find("COMPUTED BY") != std::string::npos)
+            moves.push_back(std::string("ALTER TABLE COLUNAS ALTER ") + row.column + " POSITION " +
+                            std::to_string(row.rank) + ";");
     }
+    const std::string create = createTable(padded("COLUNAS"), columns);
+    expected.push_back(create);
+    ASSERT_EQ(moves.size(), 2u);
+    expected.insert(expected.end(), moves.begin(), moves.end());
     // A present column declared alike in another set is not reported; a longer one is.
     expected.push_back(sizeWarning("P_MAIOR", "PRESENTE"));
     expected.push_back(sizeWarning("P_NOVO", "PRESENTE"));
@@ -532,13 +527,10 @@ TEST_P(ColumnDeclarations, AddedColumnsAreDeclaredAsOnTheSource) {
     ASSERT_EQ(host.processLog.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(host.processLog[i], expected[i]) << "entry " << i;
-    // Every ADD executed is its logged line.
-    for (const DeclarationRow& row : kDeclarationRows) {
-        const std::string add = std::string("ALTER TABLE COLUNAS ADD ") + row.column + " " +
-                                (utf8 ? row.onUtf8 : row.onWin1252) + "; \r\n";
-        EXPECT_NE(std::find(statements.texts.begin(), statements.texts.end(), add), statements.texts.end())
-            << add;
-    }
+    // The statement executed is its logged text.
+    EXPECT_NE(std::find(statements.texts.begin(), statements.texts.end(), create + "\r\n"),
+              statements.texts.end())
+        << create;
 
     EXPECT_EQ(columnDeclarations(target, "COLUNAS"), columnDeclarations(source, "COLUNAS"));
     std::vector<std::string> present = columnDeclarations(target, "PRESENTE");
@@ -587,33 +579,121 @@ CREATE TABLE ZPRODUTO (ID INTEGER);
                   "    SQLCODE -607: unsuccessful metadata update - Cannot make field CONTADOR of table "
                   "CLIENTE NOT NULL because there are NULLs present",
               }));
-    EXPECT_EQ(r.host.processLog,
-              (std::vector<std::string>{
-                  sizeWarning("OBRIGATORIO", "CLIENTE"),
-                  "ALTER TABLE CLIENTE ADD OBRIGATORIO INTEGER NOT NULL; ",
-                  "ALTER TABLE CLIENTE ALTER OBRIGATORIO POSITION 2;",
-                  sizeWarning("DEPOIS", "CLIENTE"),
-                  "ALTER TABLE CLIENTE ADD DEPOIS VARCHAR(5); ",
-                  "ALTER TABLE CLIENTE ALTER DEPOIS POSITION 3;",
-                  sizeWarning("CONTADOR", "CLIENTE"),
-                  "ALTER TABLE CLIENTE ADD CONTADOR INTEGER GENERATED BY DEFAULT AS IDENTITY NOT NULL; ",
-                  "ALTER TABLE CLIENTE ALTER CONTADOR POSITION 4;",
-                  sizeWarning("COM_PADRAO", "CLIENTE"),
-                  "ALTER TABLE CLIENTE ADD COM_PADRAO INTEGER DEFAULT 7 NOT NULL; ",
-                  "ALTER TABLE CLIENTE ALTER COM_PADRAO POSITION 5;",
-                  "",
-                  "CREATE TABLE " + padded("ZPRODUTO") + " ( INTY INT );",
-                  sizeWarning("ID", "ZPRODUTO"),
-                  "ALTER TABLE ZPRODUTO ADD ID INTEGER; ",
-                  "ALTER TABLE " + padded("ZPRODUTO") + " DROP INTY ",
-                  "ALTER TABLE ZPRODUTO ALTER ID POSITION 1;",
-                  kViewsStart,
-              }));
+    // The table's columns go in one transaction; its commit is refused, and they go again one by
+    // one, each committed.
+    const std::vector<std::string> columnLines{
+        sizeWarning("OBRIGATORIO", "CLIENTE"),
+        "ALTER TABLE CLIENTE ADD OBRIGATORIO INTEGER NOT NULL; ",
+        "ALTER TABLE CLIENTE ALTER OBRIGATORIO POSITION 2;",
+        sizeWarning("DEPOIS", "CLIENTE"),
+        "ALTER TABLE CLIENTE ADD DEPOIS VARCHAR(5); ",
+        "ALTER TABLE CLIENTE ALTER DEPOIS POSITION 3;",
+        sizeWarning("CONTADOR", "CLIENTE"),
+        "ALTER TABLE CLIENTE ADD CONTADOR INTEGER GENERATED BY DEFAULT AS IDENTITY NOT NULL; ",
+        "ALTER TABLE CLIENTE ALTER CONTADOR POSITION 4;",
+        sizeWarning("COM_PADRAO", "CLIENTE"),
+        "ALTER TABLE CLIENTE ADD COM_PADRAO INTEGER DEFAULT 7 NOT NULL; ",
+        "ALTER TABLE CLIENTE ALTER COM_PADRAO POSITION 5;",
+    };
+    std::vector<std::string> expected = columnLines;
+    expected.insert(expected.end(), columnLines.begin(), columnLines.end());
+    expected.insert(expected.end(), {"", sizeWarning("ID", "ZPRODUTO"),
+                                     createTable(padded("ZPRODUTO"), {"ID INTEGER"}), kViewsStart});
+    EXPECT_EQ(r.host.processLog, expected);
     EXPECT_EQ(columnNames(r.target, "CLIENTE"), (std::vector<std::string>{"ID", "DEPOIS", "COM_PADRAO"}));
     EXPECT_EQ(r.target.queryValue("select id || ' ' || com_padrao from cliente"), "1 7");
     EXPECT_EQ(columnNames(r.target, "ZPRODUTO"), (std::vector<std::string>{"ID"}));
     EXPECT_TRUE(r.host.IBDatabase2().Connected());
     EXPECT_EQ(r.host.processEventsCalls, 2);
+}
+
+// ---- Whole tables, wide tables, the format-version limit ---------------------------------------
+
+std::string formatOf(const ScratchDatabase& db, const std::string& table) {
+    return db.queryValue("select rdb$format from rdb$relations where rdb$relation_name = '" + table + "'");
+}
+
+std::string columnsOf(const std::string& prefix, int from, int to) {
+    std::string text;
+    for (int c = from; c <= to; ++c)
+        text += std::string(c == from ? "" : ", ") + prefix + std::to_string(c) + " INTEGER";
+    return text;
+}
+
+// A table of 1000 columns arrives whole at its first format version; 990 columns more on a table
+// that has 10 arrive in one transaction, one format version more.
+TEST(TablePhase, WideTablesArriveWithinTheFormatVersionLimit) {
+    Databases r("CREATE TABLE LARGA (" + columnsOf("C", 1, 1000) + ");\nCREATE TABLE CRESCE (" +
+                    columnsOf("C", 1, 1000) + ");",
+                "CREATE TABLE CRESCE (" + columnsOf("C", 1, 10) + ");");
+
+    r.run();
+
+    EXPECT_TRUE(r.host.errorLog.empty()) << r.host.errorLog.front();
+    EXPECT_EQ(
+        r.target.queryValue("select count(*) from rdb$relation_fields where rdb$relation_name = 'LARGA'"),
+        "1000");
+    EXPECT_EQ(
+        r.target.queryValue("select count(*) from rdb$relation_fields where rdb$relation_name = 'CRESCE'"),
+        "1000");
+    EXPECT_EQ(formatOf(r.target, "LARGA"), "1");
+    EXPECT_EQ(formatOf(r.target, "CRESCE"), "2");
+    EXPECT_EQ(columnNames(r.target, "LARGA"), columnNames(r.source, "LARGA"));
+    EXPECT_EQ(columnNames(r.target, "CRESCE"), columnNames(r.source, "CRESCE"));
+    // A second run finds nothing missing.
+    const size_t firstRun = r.host.processLog.size();
+    r.run();
+    EXPECT_EQ(r.logFrom(firstRun), (std::vector<std::string>{kViewsStart}));
+}
+
+// A table that an earlier version left with only its placeholder column gets the source's columns
+// and loses the placeholder in the same commit.
+TEST(TablePhase, TableLeftWithOnlyThePlaceholderColumnIsRepaired) {
+    Databases r(kCliente, "CREATE TABLE CLIENTE (INTY INT);");
+
+    r.run();
+
+    EXPECT_TRUE(r.host.errorLog.empty()) << r.host.errorLog.front();
+    EXPECT_EQ(r.host.processLog, (std::vector<std::string>{
+                                     sizeWarning("ID", "CLIENTE"),
+                                     "ALTER TABLE CLIENTE ADD ID INTEGER NOT NULL; ",
+                                     "ALTER TABLE " + padded("CLIENTE") + " DROP INTY ",
+                                     "ALTER TABLE CLIENTE ALTER ID POSITION 1;",
+                                     sizeWarning("NOME", "CLIENTE"),
+                                     "ALTER TABLE CLIENTE ADD NOME VARCHAR(60); ",
+                                     "ALTER TABLE CLIENTE ALTER NOME POSITION 2;",
+                                     kViewsStart,
+                                 }));
+    EXPECT_EQ(columnNames(r.target, "CLIENTE"), (std::vector<std::string>{"ID", "NOME"}));
+    EXPECT_EQ(columnTypes(r.target, "CLIENTE"), columnTypes(r.source, "CLIENTE"));
+    EXPECT_EQ(r.reconnects.at.size(), 1u);
+
+    // A placeholder beside other columns of the target is the target's own column: left alone.
+    Databases other(kCliente, "CREATE TABLE CLIENTE (INTY INT, OUTRA INT);");
+    other.run();
+    EXPECT_EQ(columnNames(other.target, "CLIENTE"),
+              (std::vector<std::string>{"ID", "NOME", "INTY", "OUTRA"}));
+}
+
+// A table whose format versions the server has used up: its failure line says so, and the run goes on.
+TEST(TablePhase, ReachingTheFormatVersionLimitIsSaid) {
+    std::string versions = "CREATE TABLE CHEIA (A INTEGER);\nCREATE TABLE DEPOIS (A INTEGER);\n";
+    for (int v = 1; v <= 254; ++v)
+        versions += "ALTER TABLE CHEIA ADD X" + std::to_string(v) + " INTEGER;\n";
+    Databases r(
+        "CREATE TABLE CHEIA (A INTEGER, NOVA INTEGER);\nCREATE TABLE DEPOIS (A INTEGER, NOVA INTEGER);",
+        versions);
+    ASSERT_EQ(formatOf(r.target, "CHEIA"), "255");
+
+    r.run();
+
+    ASSERT_EQ(r.host.errorLog.size(), 3u) << ::testing::PrintToString(r.host.errorLog);
+    EXPECT_EQ(r.host.errorLog[0], kTableFailed + padded("CHEIA"));
+    EXPECT_NE(r.host.errorLog[1].find("too many versions"), std::string::npos) << r.host.errorLog[1];
+    EXPECT_EQ(r.host.errorLog[2],
+              "    A tabela chegou ao limite de 255 versões de formato do Firebird; um backup e "
+              "restore do banco de destino (gbak) volta a contar do início.");
+    EXPECT_EQ(columnNames(r.target, "DEPOIS"), (std::vector<std::string>{"A", "NOVA"}));
 }
 
 // ---- Views --------------------------------------------------------------------------------------
