@@ -47,9 +47,9 @@ struct Options {
     bool dryRun = false;
     bool fast = false;
     bool check = false;
-    bool alter = false;                    // "Alterar" ticked
-    std::optional<std::string> scriptFile; // the statements a run would send, nothing sent
-    std::optional<std::string> reportFile; // the differences (and outcomes) as JSON
+    bool alter = false;                                 // "Alterar" ticked
+    std::optional<std::string> scriptFile;              // the statements a run would send, nothing sent
+    std::optional<std::string> reportFile;              // the differences (and outcomes) as JSON
     int lockTimeout = data::kDefaultLockTimeoutSeconds; // seconds a statement waits for a lock
     std::optional<std::string> sourceUser;
     std::optional<std::string> targetUser;

@@ -14,7 +14,8 @@ TEST(FileNameBlanks, TheGuardPassesAndThePathAttachedLosesTheLeadingBlanks) {
     const DatabaseAddress source = parseDatabaseAddress("db:/srv/a/fatura.fdb", "--source");
     EXPECT_TRUE(sync::sameDatabaseFileName(source.fileName, target.fileName));
     EXPECT_EQ(target.databaseName(), "db:/srv/b/fatura.fdb  ");
-    EXPECT_EQ(parseDatabaseAddress("db:E:\\SGBD\\ fatura.fdb", "--target").databaseName(), "db:E:\\SGBD\\fatura.fdb");
+    EXPECT_EQ(parseDatabaseAddress("db:E:\\SGBD\\ fatura.fdb", "--target").databaseName(),
+              "db:E:\\SGBD\\fatura.fdb");
     // A name without blanks is attached as typed.
     EXPECT_EQ(source.databaseName(), "db:/srv/a/fatura.fdb");
     EXPECT_EQ(sync::attachedFileName("  fatura.fdb "), "fatura.fdb ");
