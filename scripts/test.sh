@@ -44,7 +44,11 @@ run_suite() {
     # LeakSanitizer's exit scan now and then crashes in its own tracer ("Tracer caught signal 11")
     # while the Firebird client library's threads wind down, after every test has passed; under
     # load it has crashed twice in a row. A program that fails three times fails the suite.
-    local repeat=()
+    # In the plain suite a failing program is run once more: the command's forced-shutdown case
+    # (gfix -shut full -force 0 in the middle of a run) has once left vistrel-sync waiting on the
+    # server's answer to a CREATE TABLE; that wait is a known open fault, bounded here by the
+    # program's timeout. A program that fails twice fails the suite.
+    local repeat=(--repeat until-pass:2)
     if [[ "$sanitize" == "ON" ]]; then
         repeat=(--repeat until-pass:3)
     fi
